@@ -1,0 +1,28 @@
+// Vector kernels on strided complex (and a few real) vectors. No argument
+// checks; callers pass legal arguments.
+#pragma once
+
+#include "frame/types.h"
+
+namespace qiv {
+
+void ZAXPY(const int* n, const zcomplex* za, const zcomplex* zx, const int* incx, zcomplex* zy,
+           const int* incy);
+void ZCOPY(const int* n, const zcomplex* zx, const int* incx, zcomplex* zy, const int* incy);
+void ZSWAP(const int* n, zcomplex* zx, const int* incx, zcomplex* zy, const int* incy);
+zcomplex ZDOTC(const int* n, const zcomplex* zx, const int* incx, const zcomplex* zy,
+               const int* incy);
+zcomplex ZDOTU(const int* n, const zcomplex* zx, const int* incx, const zcomplex* zy,
+               const int* incy);
+void ZSCAL(const int* n, const zcomplex* za, zcomplex* zx, const int* incx);
+void ZDSCAL(const int* n, const double* da, zcomplex* zx, const int* incx);
+void DSCAL(const int* n, const double* da, double* dx, const int* incx);
+void ZLACGV(const int* n, zcomplex* x, const int* incx);
+void ZROT(const int* n, zcomplex* cx, const int* incx, zcomplex* cy, const int* incy,
+          const double* c, const zcomplex* s);
+double DZASUM(const int* n, const zcomplex* zx, const int* incx);
+int IZAMAX(const int* n, const zcomplex* zx, const int* incx);
+int IDAMAX(const int* n, const double* dx, const int* incx);
+double DZNRM2(const int* n, const zcomplex* x, const int* incx);
+
+}  // namespace qiv
