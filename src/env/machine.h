@@ -21,7 +21,8 @@ bool DLAISNAN(const double* din1, const double* din2);
 double DLAPY3(const double* x, const double* y, const double* z);
 
 // p + iq = (a + ib) / (c + id), scaled against overflow and underflow.
-void DLADIV(const double* a, const double* b, const double* c, const double* d, double* p, double* q);
+void DLADIV(const double* a, const double* b, const double* c, const double* d, double* p,
+            double* q);
 void DLADIV1(double* a, const double* b, const double* c, const double* d, double* p, double* q);
 double DLADIV2(const double* a, const double* b, const double* c, const double* d, const double* r,
                const double* t);

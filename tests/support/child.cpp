@@ -26,7 +26,8 @@ ChildResult run_in_child(const std::function<void()>& body) {
     close(fds[1]);
     char buf[4096];
     ssize_t got;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0) result.out.append(buf, static_cast<size_t>(got));
+    while ((got = read(fds[0], buf, sizeof buf)) > 0)
+        result.out.append(buf, static_cast<size_t>(got));
     close(fds[0]);
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);

@@ -23,10 +23,10 @@ std::string xerbla_line(const std::string& name, int pos);
 
 // Expects that body ends the process with status 0 after reporting illegal
 // argument pos of routine name, and nothing else on standard output.
-#define EXPECT_ILLEGAL(name, pos, body)                                       \
-    do {                                                                      \
-        const auto qiv_r_ = qivtest::run_in_child([&] { body; });             \
-        EXPECT_TRUE(qiv_r_.exited) << "child did not exit normally";          \
-        EXPECT_EQ(qiv_r_.status, 0);                                          \
-        EXPECT_EQ(qiv_r_.out, qivtest::xerbla_line(name, pos));               \
+#define EXPECT_ILLEGAL(name, pos, body)                              \
+    do {                                                             \
+        const auto qiv_r_ = qivtest::run_in_child([&] { body; });    \
+        EXPECT_TRUE(qiv_r_.exited) << "child did not exit normally"; \
+        EXPECT_EQ(qiv_r_.status, 0);                                 \
+        EXPECT_EQ(qiv_r_.out, qivtest::xerbla_line(name, pos));      \
     } while (0)

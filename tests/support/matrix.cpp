@@ -26,7 +26,8 @@ bool is_sentinel(const zcomplex& z, std::size_t slot) {
 
 Padded::Padded(int rows, int cols, int ld, std::uint64_t seed, int margin)
     : rows_(rows), cols_(cols), ld_(ld), margin_(margin) {
-    const std::size_t body = static_cast<std::size_t>(ld) * static_cast<std::size_t>(cols > 0 ? cols : 0);
+    const std::size_t body =
+        static_cast<std::size_t>(ld) * static_cast<std::size_t>(cols > 0 ? cols : 0);
     buf_.resize(body + 2 * static_cast<std::size_t>(margin));
     for (std::size_t k = 0; k < buf_.size(); ++k) buf_[k] = sentinel(k);
     Rng rng(seed);

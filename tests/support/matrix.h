@@ -22,7 +22,9 @@ inline bool same_bits(double a, double b) {
     std::memcpy(&ub, &b, 8);
     return ua == ub;
 }
-inline bool same_bits(zcomplex a, zcomplex b) { return same_bits(a.re, b.re) && same_bits(a.im, b.im); }
+inline bool same_bits(zcomplex a, zcomplex b) {
+    return same_bits(a.re, b.re) && same_bits(a.im, b.im);
+}
 
 // Index of the first element where two arrays differ bitwise, or -1.
 long first_difference(const zcomplex* a, const zcomplex* b, std::size_t n);
@@ -30,7 +32,7 @@ long first_difference(const zcomplex* a, const zcomplex* b, std::size_t n);
 // A column-major matrix with rows..ld-1 of each column and a margin around the
 // whole array filled with a sentinel pattern that no kernel may touch.
 class Padded {
-public:
+   public:
     Padded(int rows, int cols, int ld, std::uint64_t seed = 1, int margin = 8);
     zcomplex* data() { return buf_.data() + margin_; }
     const zcomplex* data() const { return buf_.data() + margin_; }
@@ -43,7 +45,7 @@ public:
     bool sentinels_intact() const;
     std::vector<zcomplex> block() const;  // the rows-by-cols contents, packed
 
-private:
+   private:
     int rows_, cols_, ld_, margin_;
     std::vector<zcomplex> buf_;
 };
@@ -53,7 +55,7 @@ zcomplex sentinel(std::size_t slot);
 
 // Uniform random complex numbers with parts in [-1, 1).
 class Rng {
-public:
+   public:
     explicit Rng(std::uint64_t seed) : gen_(seed) {}
     double uniform() { return dist_(gen_); }
     zcomplex z() { return zcomplex{uniform(), uniform()}; }
@@ -64,7 +66,7 @@ public:
     }
     std::mt19937_64& engine() { return gen_; }
 
-private:
+   private:
     std::mt19937_64 gen_;
     std::uniform_real_distribution<double> dist_{-1.0, 1.0};
 };
