@@ -1,5 +1,6 @@
 // The module's exported entry points. Each public export forwards its
 // arguments unchanged to the routine of the same name and returns when it does.
+#include "lu/lu.h"
 #include "qivlapackdll2.h"
 
 // On Windows the module definition file names the exports; elsewhere only
@@ -11,3 +12,14 @@
 #endif
 
 QIV_EXPORT void qivcppdlltemplate_exportedtestfn(void) {}
+
+QIV_EXPORT void qivlapackdll2_zgetrf(const int* m, const int* n, qivlapackdll2_complex* a,
+                                     const int* lda, int* ipiv, int* info) {
+    qiv::ZGETRF(m, n, qiv::internal(a), lda, ipiv, info);
+}
+
+QIV_EXPORT void qivlapackdll2_zgesv(const int* n, const int* nrhs, qivlapackdll2_complex* a,
+                                    const int* lda, int* ipiv, qivlapackdll2_complex* b,
+                                    const int* ldb, int* info) {
+    qiv::ZGESV(n, nrhs, qiv::internal(a), lda, ipiv, qiv::internal(b), ldb, info);
+}
