@@ -1,0 +1,33 @@
+# Installation and packaging: the module (on Windows the DLL in bin/ and its
+# import library in lib/), the public header, a CMake package configuration
+# giving the imported target qivlapackdll2::qivlapackdll2, and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(QIV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/qivlapackdll2)
+
+install(TARGETS qivlapackdll2 EXPORT qivlapackdll2Targets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/qivlapackdll2.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT qivlapackdll2Targets NAMESPACE qivlapackdll2:: DESTINATION ${QIV_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/qivlapackdll2Config.cmake.in
+  ${PROJECT_BINARY_DIR}/qivlapackdll2Config.cmake INSTALL_DESTINATION ${QIV_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/qivlapackdll2ConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/qivlapackdll2Config.cmake
+  ${PROJECT_BINARY_DIR}/qivlapackdll2ConfigVersion.cmake DESTINATION ${QIV_CMAKE_DIR})
+
+# The pkg-config file finds the prefix from its own place, so the installed
+# tree can be moved (and installed with --prefix).
+get_target_property(QIV_PC_LIBNAME qivlapackdll2 OUTPUT_NAME)
+file(RELATIVE_PATH QIV_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" QIV_PC_TO_PREFIX "${QIV_PC_TO_PREFIX}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/qivlapackdll2.pc.in
+  ${PROJECT_BINARY_DIR}/qivlapackdll2.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/qivlapackdll2.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,15 @@
+# Cross-compiling for Windows x86-64 with the MinGW-w64 toolchain (GCC).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(QIV_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QIV_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${QIV_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${QIV_MINGW_PREFIX}-windres)
+
+# Headers and libraries come from the MinGW sysroot only; programs from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${QIV_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,166 @@
+"""Tests of the Python host: the module loaded by name through ctypes.
+
+Run with the module's directory on the library search path, for example
+    LD_LIBRARY_PATH=build/release python3 examples/python/test_qivlapackdll2.py
+"""
+
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import qivlapackdll2  # noqa: E402
+
+EPS = 2.0 ** -53
+
+
+def cabs1(z):
+    return abs(z.real) + abs(z.imag)
+
+
+def generated(m, n, seed):
+    """A deterministic m-by-n complex matrix with entries in [-1, 1)."""
+    state = seed
+    rows = [[0j] * n for _ in range(m)]
+    for j in range(n):
+        for i in range(m):
+            parts = []
+            for _ in range(2):
+                state = (state * 6364136223846793005 + 1442695040888963407) % 2 ** 64
+                parts.append((state >> 11) * 2.0 ** -52 - 1.0)
+            rows[i][j] = complex(parts[0], parts[1])
+    return rows
+
+
+def rebuild(lu, ipiv, m, n):
+    """P*L*U from the factored matrix and its pivots."""
+    k = min(m, n)
+    prod = [[sum(((1 if l == i else lu[i][l]) * lu[l][j] for l in range(min(i, j, k - 1) + 1)),
+                 0j) for j in range(n)] for i in range(m)]
+    for i in reversed(range(k)):
+        p = ipiv[i] - 1
+        prod[i], prod[p] = prod[p], prod[i]
+    return prod
+
+
+def max_abs(rows):
+    return max((cabs1(z) for row in rows for z in row), default=0.0)
+
+
+class LoadTest(unittest.TestCase):
+    def test_loads_by_name_and_binds(self):
+        lib = qivlapackdll2.Module()
+        self.assertEqual(lib.path, qivlapackdll2.default_name())
+        self.assertIsNone(lib.testfn())
+
+
+class GetrfTest(unittest.TestCase):
+    def setUp(self):
+        self.lib = qivlapackdll2.Module()
+
+    def test_exact_factors_of_small_matrices(self):
+        # No interchange: the multiplier and the updated entry are exact.
+        lu, ipiv, info = self.lib.getrf([[2, 4], [1, 3]])
+        self.assertEqual((lu, ipiv, info), ([[2, 4], [0.5, 1]], [1, 2], 0))
+        # The largest entry in column 1 is in row 2: rows are interchanged.
+        lu, ipiv, info = self.lib.getrf([[0, 1], [1j, 0]])
+        self.assertEqual((lu, ipiv, info), ([[1j, 0], [0, 1]], [2, 2], 0))
+
+    def test_factors_rebuild_the_matrix(self):
+        for m, n, seed in [(5, 5, 1), (7, 4, 2), (3, 6, 3), (70, 70, 4)]:
+            with self.subTest(m=m, n=n):
+                a = generated(m, n, seed)
+                lu, ipiv, info = self.lib.getrf(a)
+                self.assertEqual(info, 0)
+                self.assertEqual(len(ipiv), min(m, n))
+                for i, p in enumerate(ipiv, start=1):
+                    self.assertTrue(i <= p <= m, ipiv)
+                # The pivot is the largest entry by |re| + |im|, so no
+                # multiplier exceeds sqrt(2) in modulus.
+                self.assertLessEqual(max((abs(lu[i][j]) for j in range(min(m, n))
+                                          for i in range(j + 1, m)), default=0.0),
+                                     2 ** 0.5 * (1 + 4 * EPS))
+                prod = rebuild(lu, ipiv, m, n)
+                err = max(cabs1(prod[i][j] - a[i][j]) for i in range(m) for j in range(n))
+                self.assertLess(err, 30 * max(m, n) * EPS * max_abs(a))
+
+    def test_zero_column_gives_its_pivot_in_info(self):
+        a = generated(6, 6, 9)
+        for row in a:
+            row[3] = 0
+        _, _, info = self.lib.getrf(a)
+        self.assertEqual(info, 4)
+
+    def test_empty_and_ragged(self):
+        self.assertEqual(self.lib.getrf([]), ([], [], 0))
+        with self.assertRaises(ValueError):
+            self.lib.getrf([[1, 2], [3]])
+
+
+class GesvTest(unittest.TestCase):
+    def setUp(self):
+        self.lib = qivlapackdll2.Module()
+
+    def test_exact_solution_with_interchange(self):
+        x, info = self.lib.gesv([[0, 1], [1, 0]], [3, 5])
+        self.assertEqual((x, info), ([5, 3], 0))
+
+    def test_residual_with_several_right_hand_sides(self):
+        for n, nrhs, seed in [(4, 1, 5), (9, 3, 6), (66, 2, 7)]:
+            with self.subTest(n=n, nrhs=nrhs):
+                a = generated(n, n, seed)
+                b = generated(n, nrhs, seed + 100)
+                x, info = self.lib.gesv(a, b)
+                self.assertEqual(info, 0)
+                self.assertEqual((len(x), len(x[0])), (n, nrhs))
+                err = max(cabs1(sum((a[i][l] * x[l][r] for l in range(n)), 0j) - b[i][r])
+                          for i in range(n) for r in range(nrhs))
+                self.assertLess(err, 30 * n * EPS * max_abs(a) * max_abs(x))
+
+    def test_vector_and_matrix_right_hand_sides_agree(self):
+        a = generated(5, 5, 11)
+        b = [row[0] for row in generated(5, 1, 12)]
+        x_vec, _ = self.lib.gesv(a, b)
+        x_mat, _ = self.lib.gesv(a, [[v] for v in b])
+        self.assertEqual(x_vec, [row[0] for row in x_mat])
+
+    def test_singular_matrix_leaves_b(self):
+        a = generated(4, 4, 13)
+        for row in a:
+            row[1] = 0
+        b = [1, 2j, 3, 4]
+        x, info = self.lib.gesv(a, b)
+        self.assertEqual(info, 2)
+        self.assertEqual(x, b)
+
+    def test_shapes_are_checked_before_the_call(self):
+        with self.assertRaises(ValueError):
+            self.lib.gesv([[1, 2, 3], [4, 5, 6]], [1, 2])
+        with self.assertRaises(ValueError):
+            self.lib.gesv([[1, 0], [0, 1]], [1, 2, 3])
+
+
+class IllegalArgumentTest(unittest.TestCase):
+    def test_module_reports_and_ends_the_process(self):
+        # Bypasses the wrapper's checks: N = -1 reaches ZGESV, which reports
+        # argument 1 and ends the host process with status 0.
+        program = (
+            "import ctypes, qivlapackdll2 as q\n"
+            "lib = q.Module()\n"
+            "i = ctypes.c_int\n"
+            "a = (q.Complex * 1)(); b = (q.Complex * 1)(); piv = (i * 1)()\n"
+            "lib._zgesv(ctypes.byref(i(-1)), ctypes.byref(i(1)), a, ctypes.byref(i(1)), piv,"
+            " b, ctypes.byref(i(1)), ctypes.byref(i(0)))\n"
+            "print('returned')\n")
+        env = dict(os.environ)
+        env["PYTHONPATH"] = os.path.dirname(os.path.abspath(__file__))
+        done = subprocess.run([sys.executable, "-c", program], capture_output=True, env=env,
+                              timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout,
+                         b" ** On entry to ZGESV parameter number  1 had an illegal value\n")
+
+
+if __name__ == "__main__":
+    unittest.main()

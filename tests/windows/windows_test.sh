@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Tests of the Windows x86-64 module: cross-compiled with MinGW-w64, its export
+# and import tables read with objdump, its host program run under Wine with the
+# output compared byte for byte with the Linux twin on the Linux module.
+#
+# Usage: windows_test.sh STEP SOURCE_DIR WORK_DIR [ARGS...]
+#   build                           cross-compile into WORK_DIR
+#   exports NAME...                 export directory: module name, exactly
+#                                   these exports, at their ordinals; imports
+#                                   only Windows system DLLs
+#   host TWIN LINUX_MODULE MODE     run MODE (load, run, illegal) of the host
+#                                   under Wine and of its Linux twin
+# Exits with 77 (skipped) when MinGW-w64 or Wine is not installed.
+set -euo pipefail
+step=$1 src=$2 work=$(realpath -m "$3")
+shift 3
+mingw=x86_64-w64-mingw32
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+dll_name=libqivlapackdll2.winx64.dll
+dll=$work/$dll_name
+
+if ! command -v $mingw-g++ >/dev/null; then
+  echo "skipped: MinGW-w64 is not installed (scripts/test installs it)"
+  exit 77
+fi
+
+# Ordinals of the exports: alphabetical order of the full export list.
+ordinal_of() {
+  case $1 in
+    qivcppdlltemplate_exportedtestfn) echo 1 ;;
+    qivlapackdll2_zgeev) echo 2 ;;
+    qivlapackdll2_zgesv) echo 3 ;;
+    qivlapackdll2_zgetrf) echo 4 ;;
+    *) echo "no ordinal for $1" >&2; exit 1 ;;
+  esac
+}
+
+# Runs a Windows program under Wine in a private prefix beside the build; the
+# prefix is created on first use. The Wine server of that prefix is stopped
+# when the program has ended.
+run_wine() {
+  local rc=0
+  WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" "$@" || rc=$?
+  WINEPREFIX=$work/wineprefix "$wineserver" -k 2>/dev/null || true
+  return $rc
+}
+
+case $step in
+build)
+  "$src/scripts/build-windows" "$work"
+  ;;
+
+exports)
+  table=$($mingw-objdump -p "$dll")
+  fail=0
+  name=$(echo "$table" | awk '/^Name[ \t]/ {print $3}')
+  echo "export directory name: $name"
+  [ "$name" = "$dll_name" ] || { echo "expected $dll_name"; fail=1; }
+  base=$(echo "$table" | awk '/^Ordinal Base/ {print $3}')
+  # Named exports as "ordinal name", and the number of address-table entries.
+  actual=$(echo "$table" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+           sed -n 's/^[[:space:]]*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p' |
+           while read -r idx sym; do echo "$((idx + base)) $sym"; done | sort -n)
+  entries=$(echo "$table" | sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' | grep -c '+base\[' || true)
+  expected=$(for sym in "$@"; do echo "$(ordinal_of "$sym") $sym"; done | sort -n)
+  echo "exports (ordinal name):"; echo "$actual" | sed 's/^/  /'
+  [ "$actual" = "$expected" ] || { echo "expected:"; echo "$expected" | sed 's/^/  /'; fail=1; }
+  [ "$entries" -eq $# ] || { echo "$entries address-table entries for $# names"; fail=1; }
+  # Only Windows system DLLs may be imported: no MinGW runtime.
+  imports=$(echo "$table" | awk '/DLL Name:/ {print $3}')
+  echo "imports: $(echo $imports)"
+  for imp in $imports; do
+    case ${imp,,} in
+      kernel32.dll | msvcrt.dll | ucrtbase.dll | ntdll.dll | api-ms-win-*.dll) ;;
+      *) echo "imports a non-system DLL: $imp"; fail=1 ;;
+    esac
+  done
+  # The import library names the same module and provides every export.
+  implib=$($mingw-nm "$work/$dll_name.a")
+  for sym in "$@"; do
+    grep -q " T $sym\$" <<<"$implib" || { echo "import library lacks $sym"; fail=1; }
+  done
+  exit $fail
+  ;;
+
+host)
+  twin=$1 linux_module=$2 mode=$3
+  if [ ! -x "$wine" ]; then
+    echo "skipped: Wine is not installed (scripts/test installs it)"
+    exit 77
+  fi
+  out=$work/host-$mode
+  rc_win=0 rc_twin=0
+  # Windows: the host and the module side by side, the module loaded by name.
+  (cd "$work" && run_wine host_win.exe "$mode") >"$out.windows" || rc_win=$?
+  # Linux: the same source on the Linux module, also loaded by name.
+  LD_LIBRARY_PATH=$(dirname "$linux_module") "$twin" "$mode" >"$out.linux" || rc_twin=$?
+  echo "exit status: windows $rc_win, linux $rc_twin; $(wc -l <"$out.windows") lines of output"
+  tail -n 3 "$out.windows" | sed 's/^/windows: /'
+  fail=0
+  [ $rc_win -eq 0 ] && [ $rc_twin -eq 0 ] || fail=1
+  if ! cmp "$out.windows" "$out.linux"; then
+    diff "$out.windows" "$out.linux" >"$out.diff" || true
+    head -n 20 "$out.diff"
+    fail=1
+  fi
+  if [ "$mode" = illegal ]; then
+    printf '%s\n' "qivcppdlltemplate_exportedtestfn returned" \
+      "calling qivlapackdll2_zgetrf with M = -1" \
+      " ** On entry to ZGETRF parameter number  1 had an illegal value" >"$out.expected"
+    cmp "$out.windows" "$out.expected" || fail=1
+  fi
+  exit $fail
+  ;;
+
+*)
+  echo "unknown step $step" >&2
+  exit 2
+  ;;
+esac
