@@ -36,22 +36,25 @@ void fill_nan(Mat& x) {
 }
 
 namespace {
-zcomplex elem(const Mat& a, char op, int i, int j) {
-    if (op == 'N') return a(i, j);
-    if (op == 'T') return a(j, i);
-    return conj(a(j, i));
+// op(A) as an explicit matrix.
+Mat apply_op(const Mat& a, char op) {
+    if (op == 'N') return a;
+    Mat c(a.n, a.m);
+    for (int j = 1; j <= a.n; ++j)
+        for (int i = 1; i <= a.m; ++i) c(j, i) = op == 'T' ? a(i, j) : conj(a(i, j));
+    return c;
 }
 }  // namespace
 
 Mat mul(const Mat& a, char opa, const Mat& b, char opb) {
-    const int m = opa == 'N' ? a.m : a.n;
-    const int k = opa == 'N' ? a.n : a.m;
-    const int n = opb == 'N' ? b.n : b.m;
-    Mat c(m, n);
-    for (int j = 1; j <= n; ++j)
-        for (int l = 1; l <= k; ++l) {
-            const zcomplex blj = elem(b, opb, l, j);
-            for (int i = 1; i <= m; ++i) c(i, j) = c(i, j) + elem(a, opa, i, l) * blj;
+    const Mat x = apply_op(a, opa), y = apply_op(b, opb);
+    Mat c(x.m, y.n);
+    for (int j = 1; j <= y.n; ++j)
+        for (int l = 1; l <= x.n; ++l) {
+            const zcomplex ylj = y(l, j);
+            const zcomplex* xl = &x(1, l);
+            zcomplex* cj = &c(1, j);
+            for (int i = 0; i < x.m; ++i) cj[i] = cj[i] + xl[i] * ylj;
         }
     return c;
 }
