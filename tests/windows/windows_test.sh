@@ -7,12 +7,15 @@
 #   build                           cross-compile into WORK_DIR
 #   exports NAME...                 export directory: module name, exactly
 #                                   these exports, at their ordinals; imports
-#                                   only Windows system DLLs
+#                                   only Windows system DLLs; no aligned AVX
+#                                   moves; the import library
 #   host TWIN LINUX_MODULE MODE     run MODE (load, run, illegal) of the host
 #                                   under Wine and of its Linux twin
+#   package                         install into a prefix, build the consumer
+#                                   against it, run it under Wine
 # Exits with 77 (skipped) when MinGW-w64 or Wine is not installed.
 set -euo pipefail
-step=$1 src=$2 work=$(realpath -m "$3")
+step=$1 src=$(realpath "$2") work=$(realpath -m "$3")
 shift 3
 mingw=x86_64-w64-mingw32
 wine=/usr/lib/wine/wine64
@@ -37,14 +40,18 @@ ordinal_of() {
 }
 
 # Runs a Windows program under Wine in a private prefix beside the build; the
-# prefix is created on first use. The Wine server of that prefix is stopped
-# when the program has ended.
+# prefix is created on first use. The Wine server that the step started for
+# that prefix is stopped when the step ends.
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_started=0
 run_wine() {
-  local rc=0
-  WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" "$@" || rc=$?
-  WINEPREFIX=$work/wineprefix "$wineserver" -k 2>/dev/null || true
-  return $rc
+  wine_started=1
+  "$wine" "$@"
 }
+stop_wine() {
+  if [ $wine_started -eq 1 ]; then "$wineserver" -k 2>/dev/null || true; fi
+}
+trap stop_wine EXIT
 
 case $step in
 build)
@@ -76,7 +83,13 @@ exports)
       *) echo "imports a non-system DLL: $imp"; fail=1 ;;
     esac
   done
-  # The import library names the same module and provides every export.
+  # No aligned 256- or 512-bit moves to or from memory: the stack guarantees
+  # only 16 bytes.
+  aligned=$($mingw-objdump -d "$dll" | grep -E 'vmov(ap[sd]|dqa(32|64)?)[[:space:]].*%[yz]mm' |
+            grep -c '(' || true)
+  echo "aligned AVX moves: $aligned"
+  [ "$aligned" -eq 0 ] || fail=1
+  # The import library provides every export.
   implib=$($mingw-nm "$work/$dll_name.a")
   for sym in "$@"; do
     grep -q " T $sym\$" <<<"$implib" || { echo "import library lacks $sym"; fail=1; }
@@ -111,6 +124,44 @@ host)
       " ** On entry to ZGETRF parameter number  1 had an illegal value" >"$out.expected"
     cmp "$out.windows" "$out.expected" || fail=1
   fi
+  exit $fail
+  ;;
+
+package)
+  if [ ! -x "$wine" ]; then
+    echo "skipped: Wine is not installed (scripts/test installs it)"
+    exit 77
+  fi
+  pkg=$work/package
+  rm -rf "$pkg"
+  cmake --install "$work" --prefix "$pkg/prefix" >/dev/null
+  echo "installed tree:"; (cd "$pkg/prefix" && find . -type f | sort | sed 's/^/  /')
+  for f in bin/$dll_name lib/$dll_name.a include/qivlapackdll2.h lib/pkgconfig/qivlapackdll2.pc \
+           lib/cmake/qivlapackdll2/qivlapackdll2Config.cmake; do
+    [ -f "$pkg/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+  done
+  consumer=$src/tests/packaging/consumer
+  # Through the CMake package (named directly: the toolchain confines package
+  # searches to the MinGW sysroot) and through pkg-config, both linking the
+  # import library.
+  cmake -S "$consumer" -B "$pkg/cmake-consumer" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw64.cmake" \
+    -Dqivlapackdll2_DIR="$pkg/prefix/lib/cmake/qivlapackdll2" >/dev/null
+  cmake --build "$pkg/cmake-consumer" >/dev/null
+  mkdir -p "$pkg/run"
+  cp "$pkg/cmake-consumer/consumer.exe" "$pkg/run/consumer-cmake.exe"
+  flags=$(PKG_CONFIG_LIBDIR=$pkg/prefix/lib/pkgconfig pkg-config --cflags --libs qivlapackdll2)
+  # shellcheck disable=SC2086
+  $mingw-gcc -o "$pkg/run/consumer-pc.exe" "$consumer/consumer.c" $flags
+  cp "$pkg/prefix/bin/$dll_name" "$pkg/run/"
+  fail=0
+  for exe in consumer-cmake consumer-pc; do
+    grep -q "DLL Name: $dll_name" <<<"$($mingw-objdump -p "$pkg/run/$exe.exe")" ||
+      { echo "$exe.exe does not import $dll_name"; fail=1; }
+    out=$(cd "$pkg/run" && run_wine "$exe.exe" | tr -d '\r') || fail=1
+    echo "$exe: $out"
+    [ "$out" = "consumer: ok" ] || fail=1
+  done
   exit $fail
   ;;
 
