@@ -82,23 +82,31 @@ TEST(Zlarfg, RescalesTinyInputs) {
     EXPECT_EQ(r.x[0].re, 0.0);
     EXPECT_EQ(r.x[0].im, 0.0);
 
-    // A full vector of size 2^-1000 gives the reflector of the same vector
-    // scaled up by 2^1000, and beta scaled down again.
-    hhtest::Mat big = hhtest::random_mat(6, 1, 17);
-    std::vector<zcomplex> xs, xb;
-    for (int i = 2; i <= 6; ++i) {
-        xb.push_back(big(i, 1));
-        xs.push_back(qiv::scale(tiny, big(i, 1)));
-    }
-    const Larfg rs = larfg(qiv::scale(tiny, big(1, 1)), xs);
-    const Larfg rb = larfg(big(1, 1), xb);
-    EXPECT_NEAR(rs.alpha.re / tiny, rb.alpha.re, 4 * kEps * std::fabs(rb.alpha.re));
-    EXPECT_EQ(rs.alpha.im, 0.0);
-    EXPECT_NEAR(rs.tau.re, rb.tau.re, 8 * kEps);
-    EXPECT_NEAR(rs.tau.im, rb.tau.im, 8 * kEps);
-    for (std::size_t i = 0; i < xs.size(); ++i) {
-        EXPECT_NEAR(rs.x[i].re, rb.x[i].re, 8 * kEps);
-        EXPECT_NEAR(rs.x[i].im, rb.x[i].im, 8 * kEps);
+    // A full vector of size 2^-1000, or of subnormal size 2^-1064, gives the
+    // reflector of the same vector scaled up, and beta scaled down again.
+    // (Entries are multiples of 1/8 below 1, so the subnormal copies are
+    // exact; without the rescaling 1/(alpha - beta) would overflow there.)
+    qivtest::Rng rng(17);
+    std::vector<zcomplex> big(6);
+    for (auto& z : big) z = zcomplex{(rng.below(15) - 7) / 8.0, (rng.below(15) - 7) / 8.0};
+    big[0] = zcomplex{0.375, -0.625};
+    for (int e : {-1000, -1064}) {
+        const double small = std::ldexp(1.0, e);
+        std::vector<zcomplex> xs, xb(big.begin() + 1, big.end());
+        for (const zcomplex& z : xb) xs.push_back(qiv::scale(small, z));
+        const Larfg rs = larfg(qiv::scale(small, big[0]), xs);
+        const Larfg rb = larfg(big[0], xb);
+        // beta itself ends up subnormal for e = -1064: allow its last place.
+        const double grain = std::ldexp(1.0, -1074) / small;
+        EXPECT_NEAR(rs.alpha.re / small, rb.alpha.re, grain + 4 * kEps * std::fabs(rb.alpha.re))
+            << e;
+        EXPECT_EQ(rs.alpha.im, 0.0);
+        EXPECT_NEAR(rs.tau.re, rb.tau.re, 8 * kEps) << e;
+        EXPECT_NEAR(rs.tau.im, rb.tau.im, 8 * kEps) << e;
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            EXPECT_NEAR(rs.x[i].re, rb.x[i].re, 8 * kEps) << e;
+            EXPECT_NEAR(rs.x[i].im, rb.x[i].im, 8 * kEps) << e;
+        }
     }
 }
 
@@ -203,6 +211,12 @@ TEST(Zlarf1f, TrimsTrailingZerosOfVAndC) {
             const zcomplex want = (i == 1 && j <= 3) ? c0(i, j) * s : c0(i, j);
             EXPECT_TRUE(same_bits(c(i, j), want)) << i << " " << j;
         }
+    // A zero stored in v(1) is not taken for a zero element either.
+    std::vector<zcomplex> vz = v;
+    vz[0] = {0.0, 0.0};
+    c = c0;
+    qiv::ZLARF1F("L", &m, &n, vz.data(), &one, &tau, c.data(), &ldc, work.data());
+    for (int j = 1; j <= 3; ++j) EXPECT_TRUE(same_bits(c(1, j), c0(1, j) * s)) << j;
 
     c = hhtest::random_mat(4, 4, 10);
     for (int j = 1; j <= 4; ++j) c(4, j) = {0.0, 0.0};  // trailing zero row

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -70,8 +71,8 @@ Formed ungqr(const QrInput& in, int n, int k, int lwork, bool unblocked = false)
 
 TEST(Zungqr, FormsQBlockedAndUnblocked) {
     // (M, N, K): small, K at the crossover 128, K beyond it.
-    const int cases[][3] = {{1, 1, 1},       {5, 3, 2},       {8, 8, 8},      {40, 33, 33},
-                            {150, 140, 128}, {170, 160, 150}, {200, 200, 199}};
+    const int cases[][3] = {{1, 1, 1},       {5, 3, 2},       {8, 8, 8},       {40, 33, 33},
+                            {150, 140, 128}, {170, 160, 150}, {165, 160, 160}, {200, 200, 199}};
     for (const auto& c : cases) {
         const int m = c[0], n = c[1], k = c[2];
         const std::string what =
@@ -396,6 +397,27 @@ TEST(Zunmhr, ArgumentChecks) {
     EXPECT_ILLEGAL("ZUNMHR", 13, unmhr_("L", "N", 4, 5, 1, 4, 4, 4, 4));
     unmhr_("l", "c", 0, 0, 1, 0, 1, 1, 1);
     EXPECT_EQ(info, 0);
+}
+
+TEST(Zunghr, ReadsOnlyTheReflectors) {
+    // Only A(i+2:IHI, i) and TAU(i), i = ILO..IHI-1, carry information; with
+    // NaN everywhere else ZUNGHR gives the same Q bit for bit.
+    for (const auto& c : {std::array<int, 3>{9, 2, 7}, std::array<int, 3>{150, 4, 145}}) {
+        const Hess h = hessenberg(c[0], c[1], c[2], 50 + c[0]);
+        const int n = h.n;
+        Mat a = h.a;
+        hhtest::fill_nan(a);
+        std::vector<zcomplex> tau(h.tau.size(), zcomplex{qnan, qnan});
+        for (int i = h.ilo; i <= h.ihi - 1; ++i) {
+            tau[i - 1] = h.tau[i - 1];
+            for (int r = i + 2; r <= h.ihi; ++r) a(r, i) = h.a(r, i);
+        }
+        int lwork = n * 32, info = -1;
+        std::vector<zcomplex> work(static_cast<std::size_t>(lwork));
+        qiv::ZUNGHR(&n, &h.ilo, &h.ihi, a.data(), &a.ld, tau.data(), work.data(), &lwork, &info);
+        EXPECT_EQ(info, 0);
+        EXPECT_TRUE(hhtest::same_block(a, h.q)) << n;
+    }
 }
 
 TEST(Zunghr, IdentityCasesQueriesAndChecks) {
