@@ -1,0 +1,24 @@
+// Plain-loop versions of ZGEMV, ZGERC, ZTRMV and ZTRSV: the definition of their
+// results, bit for bit. The tests compare every fast path against them and the
+// benchmarks use them as the yardstick for speed-ups. Arguments by address
+// exactly as the library routines take them, already valid (no argument
+// checks here).
+#pragma once
+
+#include "frame/types.h"
+
+namespace qivoracle {
+
+using qiv::zcomplex;
+
+void zgemv_plain(const char* trans, const int* m, const int* n, const zcomplex* alpha,
+                 const zcomplex* a, const int* lda, const zcomplex* x, const int* incx,
+                 const zcomplex* beta, zcomplex* y, const int* incy);
+void zgerc_plain(const int* m, const int* n, const zcomplex* alpha, const zcomplex* x,
+                 const int* incx, const zcomplex* y, const int* incy, zcomplex* a, const int* lda);
+void ztrmv_plain(const char* uplo, const char* trans, const char* diag, const int* n,
+                 const zcomplex* a, const int* lda, zcomplex* x, const int* incx);
+void ztrsv_plain(const char* uplo, const char* trans, const char* diag, const int* n,
+                 const zcomplex* a, const int* lda, zcomplex* x, const int* incx);
+
+}  // namespace qivoracle
