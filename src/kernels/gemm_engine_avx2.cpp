@@ -1,6 +1,6 @@
 // The ZGEMM engine compiled for AVX2: 256-bit registers, four complex elements
-// per unit (two registers in split form), register tiles of four rows by four
-// columns (8 accumulators of the 16 registers). Only separate multiply and add
+// per unit (two registers in split form), register tiles of four by four
+// (8 accumulators of the 16 registers). Only separate multiply and add
 // instructions are used; fused multiply-add would change the results.
 #include <immintrin.h>
 
@@ -52,6 +52,28 @@ struct Avx2 {
     }
     static __m256i lanes(int n) {
         return _mm256_cmpgt_epi64(_mm256_set1_epi64x(n), _mm256_setr_epi64x(0, 1, 2, 3));
+    }
+    // n <= 2 consecutive complex elements, interleaved as in memory.
+    static V loadc(const zcomplex* p, int n) {
+        const double* d = &p->re;
+        return n == 2 ? _mm256_loadu_pd(d) : _mm256_maskload_pd(d, lanes(2 * n));
+    }
+    static void storec(zcomplex* p, int n, V v) {
+        double* d = &p->re;
+        if (n == 2) {
+            _mm256_storeu_pd(d, v);
+        } else {
+            _mm256_maskstore_pd(d, lanes(2 * n), v);
+        }
+    }
+    // r[0 ... 3] as a 4-by-4 matrix of doubles, transposed.
+    static void transpose(V (&r)[4]) {
+        const V t0 = _mm256_unpacklo_pd(r[0], r[1]), t1 = _mm256_unpackhi_pd(r[0], r[1]);
+        const V t2 = _mm256_unpacklo_pd(r[2], r[3]), t3 = _mm256_unpackhi_pd(r[2], r[3]);
+        r[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+        r[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+        r[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+        r[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
     }
     static void load_split(const zcomplex* p, V& re, V& im) {
         const double* d = &p->re;

@@ -1,6 +1,6 @@
 // The ZGEMM engine compiled for AVX-512F: 512-bit registers, eight complex
 // elements per unit (two registers in split form), register tiles of eight
-// rows by twelve columns (24 accumulators of the 32 registers).
+// by twelve (24 accumulators of the 32 registers).
 #include <immintrin.h>
 
 #include <cstdint>
@@ -58,6 +58,47 @@ struct Avx512 {
     // and draw uninitialised-use warnings; the instruction emitted is the same.
     static V unpacklo(V a, V b) { return _mm512_maskz_unpacklo_pd(0xff, a, b); }
     static V unpackhi(V a, V b) { return _mm512_maskz_unpackhi_pd(0xff, a, b); }
+    // n <= 4 consecutive complex elements, interleaved as in memory.
+    static V loadc(const zcomplex* p, int n) {
+        return n == 4 ? _mm512_loadu_pd(p) : _mm512_maskz_loadu_pd(bits(n), p);
+    }
+    static void storec(zcomplex* p, int n, V v) {
+        if (n == 4) {
+            _mm512_storeu_pd(p, v);
+        } else {
+            _mm512_mask_storeu_pd(p, bits(n), v);
+        }
+    }
+    static __mmask8 bits(int n) { return static_cast<__mmask8>((1u << (2 * n)) - 1); }
+
+    // r[0 ... 7] as an 8-by-8 matrix of doubles, transposed: unpack pairs,
+    // then gather quarters, then halves.
+    static void transpose(V (&r)[8]) {
+        const __m512i lo = _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13);
+        const __m512i hi = _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15);
+        V t[8], u[8];
+        for (int k = 0; k < 4; ++k) {
+            t[2 * k] = unpacklo(r[2 * k], r[2 * k + 1]);
+            t[2 * k + 1] = unpackhi(r[2 * k], r[2 * k + 1]);
+        }
+        // u[0], u[4]: positions 0 and 4; u[1], u[5]: 2 and 6; u[2], u[6]: 1
+        // and 5; u[3], u[7]: 3 and 7 (first and second four registers).
+        for (int h = 0; h < 2; ++h) {
+            u[4 * h] = _mm512_permutex2var_pd(t[4 * h], lo, t[4 * h + 2]);
+            u[4 * h + 1] = _mm512_permutex2var_pd(t[4 * h], hi, t[4 * h + 2]);
+            u[4 * h + 2] = _mm512_permutex2var_pd(t[4 * h + 1], lo, t[4 * h + 3]);
+            u[4 * h + 3] = _mm512_permutex2var_pd(t[4 * h + 1], hi, t[4 * h + 3]);
+        }
+        r[0] = _mm512_maskz_shuffle_f64x2(0xff, u[0], u[4], 0x44);
+        r[4] = _mm512_maskz_shuffle_f64x2(0xff, u[0], u[4], 0xee);
+        r[2] = _mm512_maskz_shuffle_f64x2(0xff, u[1], u[5], 0x44);
+        r[6] = _mm512_maskz_shuffle_f64x2(0xff, u[1], u[5], 0xee);
+        r[1] = _mm512_maskz_shuffle_f64x2(0xff, u[2], u[6], 0x44);
+        r[5] = _mm512_maskz_shuffle_f64x2(0xff, u[2], u[6], 0xee);
+        r[3] = _mm512_maskz_shuffle_f64x2(0xff, u[3], u[7], 0x44);
+        r[7] = _mm512_maskz_shuffle_f64x2(0xff, u[3], u[7], 0xee);
+    }
+
     static void load_split(const zcomplex* p, V& re, V& im) {
         const V lo = _mm512_loadu_pd(p), hi = _mm512_loadu_pd(p + 4);
         re = unpacklo(lo, hi);

@@ -1,6 +1,6 @@
 // The ZGEMM engine for any x86-64 processor: 128-bit SSE2 registers, two
 // complex elements per unit (two registers in split form), register tiles of
-// two rows by four columns.
+// two by four.
 #include <emmintrin.h>
 
 #include "frame/complex.h"
@@ -34,6 +34,15 @@ struct Sse2 {
 
     static int lane_row(int p) { return p; }
     static Mask mask(int rows) { return Mask{rows >= 2}; }
+    // One complex element, interleaved as in memory (n is always 1).
+    static V loadc(const zcomplex* p, int) { return _mm_loadu_pd(&p->re); }
+    static void storec(zcomplex* p, int, V v) { _mm_storeu_pd(&p->re, v); }
+    // r[0 ... 1] as a 2-by-2 matrix of doubles, transposed.
+    static void transpose(V (&r)[2]) {
+        const V t0 = _mm_unpacklo_pd(r[0], r[1]), t1 = _mm_unpackhi_pd(r[0], r[1]);
+        r[0] = t0;
+        r[1] = t1;
+    }
     static void load_split(const zcomplex* p, V& re, V& im) {
         const V lo = _mm_loadu_pd(&p[0].re), hi = _mm_loadu_pd(&p[1].re);
         re = _mm_unpacklo_pd(lo, hi);

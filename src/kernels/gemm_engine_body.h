@@ -8,23 +8,31 @@
 // Include only after every system and library header the including file
 // needs, so that no shared inline function is compiled for a wider target.
 //
-// Layout in registers ("split" form). A unit is O::W consecutive rows of a
-// column. Its complex elements are held in two registers, one with the real
-// parts and one with the imaginary parts; the lane order is the one the
-// unpack instructions produce (lane p holds row O::lane_row(p)), and the same
-// order is used everywhere, so it never needs undoing except when writing C.
-//
-// Per broadcast scalar s = (sr, si) and unit v = (vr, vi) the update is
+// Split form. A unit is O::W complex elements held in two registers, one with
+// the real parts and one with the imaginary parts. The register tile is NR
+// pairs of accumulators (re, im); the inner loop takes, for each l, one unit
+// V(:, l) from a packed buffer already in split form and NR scalars
+// S(l, c) = (sr, si) broadcast from memory, and updates every accumulator:
 //     re += vr*sr + (-vi)*si      im += vi*sr + vr*si
-// which is the textbook product s*v (or v*s) rounded exactly as the plain
-// loop rounds it, followed by the add into the accumulator. When s is to be
+// which is the textbook product v*s (= s*v) rounded exactly as the plain loop
+// rounds it, followed by the add into the accumulator. When s is to be
 // conjugated, (sr, -si): re += vr*sr + vi*si, im += vi*sr + (-vr)*si.
+// Keeping V pre-split and S in broadcast registers leaves the inner loop with
+// only the 4 multiplies and 4 adds per column plus one sign flip per l.
+//
+// op(A) = A: the accumulators are C itself, transposed: V runs over columns j
+// of C (a panel of TEMP = ALPHA*op(B)(l, j) values), S over rows i (A(i, l)
+// read in place). op(A) transposed: V runs over rows i (op(A) packed), S over
+// columns j (op(B) read in place), and the accumulators are the TEMP sums.
 //
 // The operations struct O provides:
-//   V, Mask, W (complex elements per unit), NR (columns per register tile),
+//   V, Mask, W (complex elements per unit), NR (accumulator pairs per tile),
 //   MC_N, KC_N (row and depth blocks of the op(A) = A structure),
 //   MC_T, NC_T, KC_T (blocks of the transposed structure),
 //   zero, set1, bcast, add, mul, neg, load, store (aligned scratch),
+//   loadc(p, n) / storec(p, n, v): n <= W/2 consecutive complex elements
+//   (interleaved) into / from one register, the rest zero / untouched,
+//   transpose(r): r[0 ... W-1] as a W-by-W matrix of doubles, transposed,
 //   mask(rows), load_split(p, re, im), load_split(p, mask, re, im),
 //   store_merged(p, re, im), store_merged(p, mask, re, im), lane_row(p).
 
@@ -53,38 +61,31 @@ template <int N, class F>
     f(Width<N>{});
 }
 
-// Where the broadcast operand S(l, c) of the register tile lives:
-//  panel: a packed block, S(l, c) at s[l*NR + c];
-//  lrow:  a matrix whose columns run over l, S(l, c) at s[l*ld + c];
-//  lcol:  a matrix whose columns run over c, S(l, c) at s[l + c*ld].
-enum class SMode { panel, lrow, lcol };
+// Where the broadcast operand S(l, c) lives in a column-major matrix:
+//  lrow: its columns run over l, S(l, c) at s[l*ld + c];
+//  lcol: its columns run over c, S(l, c) at s[l + c*ld].
+enum class SMode { lrow, lcol };
 
-// The register-tile update: for l = 0 ... kc-1, every column c of the tile
-// receives the product of its unit of V(:, l) with S(l, c). V comes either
-// straight from a column-major matrix (Packed = false; rows of a unit are
-// consecutive, columns ld apart) or from a buffer packed in split form.
-template <class O, int NR, bool Packed, bool Partial, SMode SM, bool ConjS>
-[[gnu::always_inline]] inline void accumulate(int kc, const double* vp, const zcomplex* a, idx lda,
-                                              typename O::Mask mk, const zcomplex* s, idx ld,
-                                              typename O::V (&re)[NR], typename O::V (&im)[NR]) {
+// The register-tile update over kc steps: vp holds kc packed units (W real
+// parts, then W imaginary parts, per l).
+template <class O, int NR, SMode SM, bool ConjS, bool Prefetch = false>
+[[gnu::always_inline]] inline void accumulate(int kc, const double* vp, const zcomplex* s, idx ld,
+                                              typename O::V (&re)[NR], typename O::V (&im)[NR],
+                                              const zcomplex* pf = nullptr) {
     using V = typename O::V;
-    const idx lstep = SM == SMode::panel ? NR : SM == SMode::lrow ? ld : 1;
+    const idx lstep = SM == SMode::lrow ? ld : 1;
     const idx cstep = SM == SMode::lcol ? ld : 1;
     for (int l = 0; l < kc; ++l) {
-        V vr, vi;
-        if constexpr (Packed) {
-            vr = O::load(vp);
-            vi = O::load(vp + O::W);
-            vp += 2 * O::W;
-        } else {
-            if constexpr (Partial) {
-                O::load_split(a, mk, vr, vi);
-            } else {
-                O::load_split(a, vr, vi);
-            }
-            a += lda;
-        }
+        const V vr = O::load(vp), vi = O::load(vp + O::W);
+        vp += 2 * O::W;
         const V vn = ConjS ? O::neg(vr) : O::neg(vi);
+        if constexpr (Prefetch) {
+            // The same l of the next tile (NR further along c), into the
+            // second-level cache.
+            for (int c = 0; c < NR; c += 4) __builtin_prefetch(pf + c, 0, 2);
+            __builtin_prefetch(pf + NR - 1, 0, 2);
+            pf += lstep;
+        }
 #pragma GCC unroll 16
         for (int c = 0; c < NR; ++c) {
             const zcomplex* e = s + c * cstep;
@@ -102,62 +103,183 @@ template <class O, int NR, bool Packed, bool Partial, SMode SM, bool ConjS>
     }
 }
 
-// What happens to C before the first block of products arrives.
-enum class CInit { keep, zero, scale };
-
-// op(A) = A: one register tile of C (a unit of rows by NR columns) receives
-// the products of kc columns of A with the panel of TEMP values.
-template <class O, int NR, bool Partial>
-[[gnu::noinline]] void n_tile(int kc, const zcomplex* a, idx lda, int rows, const zcomplex* panel,
-                              zcomplex* c, idx ldc, CInit init, zcomplex beta) {
-    using V = typename O::V;
-    const typename O::Mask mk = O::mask(rows);
-    V re[NR], im[NR];
-    if (init == CInit::zero) {
-        for (int j = 0; j < NR; ++j) re[j] = im[j] = O::zero();
-    } else {
-        for (int j = 0; j < NR; ++j) {
-            if constexpr (Partial) {
-                O::load_split(c + j * ldc, mk, re[j], im[j]);
-            } else {
-                O::load_split(c + j * ldc, re[j], im[j]);
-            }
-        }
-        if (init == CInit::scale) {
-            // BETA*C(i, j): re = br*cr - bi*ci, im = br*ci + bi*cr.
-            const V br = O::set1(beta.re), bi = O::set1(beta.im), nbi = O::set1(-beta.im);
-            for (int j = 0; j < NR; ++j) {
-                const V cr = re[j], ci = im[j];
-                re[j] = O::add(O::mul(cr, br), O::mul(ci, nbi));
-                im[j] = O::add(O::mul(ci, br), O::mul(cr, bi));
-            }
-        }
+// Asks for the cache lines of rows 0 ... rows-1 of columns 0 ... cols-1 of C
+// ahead of their use, so a tile does not start with a wait on memory.
+inline void prefetch_block(const zcomplex* c, idx ldc, int rows, int cols) {
+    for (int j = 0; j < cols; ++j) {
+        const zcomplex* p = c + j * ldc;
+        for (int r = 0; r < rows; r += 4) __builtin_prefetch(p + r, 1, 3);
+        __builtin_prefetch(p + rows - 1, 1, 3);
     }
-    accumulate<O, NR, false, Partial, SMode::panel, false>(kc, nullptr, a, lda, mk, panel, 0, re,
-                                                           im);
-    for (int j = 0; j < NR; ++j) {
-        if constexpr (Partial) {
-            O::store_merged(c + j * ldc, mk, re[j], im[j]);
-        } else {
-            O::store_merged(c + j * ldc, re[j], im[j]);
+}
+
+// Rows i = 0 ... NR-1, columns j = 0 ... nj-1 of C into split registers with
+// lanes over columns: lane p of re[i] / im[i] holds C(i, O::lane_row(p)).
+// Missing columns read as zero and are never touched.
+template <class O, int NR>
+[[gnu::always_inline]] inline void load_transposed(const zcomplex* c, idx ldc, int nj,
+                                                   typename O::V (&re)[NR],
+                                                   typename O::V (&im)[NR]) {
+    constexpr int W = O::W, G = O::W / 2;
+#pragma GCC unroll 16
+    for (int g = 0; g < (NR + G - 1) / G; ++g) {
+        const int rows = imin(G, NR - g * G);
+        typename O::V r[W];
+#pragma GCC unroll 16
+        for (int p = 0; p < W; ++p) {
+            const int j = O::lane_row(p);
+            r[p] = j < nj ? O::loadc(c + g * G + j * ldc, rows) : O::zero();
+        }
+        O::transpose(r);
+#pragma GCC unroll 16
+        for (int q = 0; q < rows; ++q) {
+            re[g * G + q] = r[2 * q];
+            im[g * G + q] = r[2 * q + 1];
         }
     }
 }
 
-// TEMP(l, j) = ALPHA*op(B)(l0 + l, j0 + j) for l < kc, j < nr, stored at
-// panel[l*nr + j]. The same product the plain loop forms for each (l, j).
-inline void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nr, zcomplex* panel) {
+// The inverse of load_transposed: writes rows 0 ... NR-1 of columns
+// 0 ... nj-1 of C and nothing else.
+template <class O, int NR>
+[[gnu::always_inline]] inline void store_transposed(zcomplex* c, idx ldc, int nj,
+                                                    const typename O::V (&re)[NR],
+                                                    const typename O::V (&im)[NR]) {
+    constexpr int W = O::W, G = O::W / 2;
+#pragma GCC unroll 16
+    for (int g = 0; g < (NR + G - 1) / G; ++g) {
+        const int rows = imin(G, NR - g * G);
+        typename O::V r[W];
+#pragma GCC unroll 16
+        for (int q = 0; q < G; ++q) {
+            r[2 * q] = q < rows ? re[g * G + q] : O::zero();
+            r[2 * q + 1] = q < rows ? im[g * G + q] : O::zero();
+        }
+        O::transpose(r);
+#pragma GCC unroll 16
+        for (int p = 0; p < W; ++p) {
+            const int j = O::lane_row(p);
+            if (j < nj) O::storec(c + g * G + j * ldc, rows, r[p]);
+        }
+    }
+}
+
+// A set of equally long, equally spaced pieces of memory (segments of
+// columns), to be brought into the caches a part at a time.
+struct Region {
+    const char* base = nullptr;
+    idx stride = 0;  // bytes from one segment to the next
+    int count = 0;   // segments
+    int bytes = 0;   // bytes per segment
+};
+
+// Prefetches part `part` of `parts` of the cache lines of r into the
+// second-level cache.
+inline void prefetch_part(const Region& r, int part, int parts) {
+    if (r.count == 0) return;
+    const int per = (r.bytes + 63) / 64 + 1;  // lines a segment can touch
+    const long total = static_cast<long>(per) * r.count;
+    const long lo = total * part / parts, hi = total * (part + 1) / parts;
+    for (long t = lo; t < hi; ++t) {
+        const long seg = t / per;
+        const int line = static_cast<int>(t % per);
+        const int off = line * 64 < r.bytes ? line * 64 : r.bytes - 1;
+        __builtin_prefetch(r.base + seg * r.stride + off, 0, 2);
+    }
+}
+
+// The pieces of B that form_panel reads for columns j0 ... j0+nj-1 of op(B)
+// and depth l0 ... l0+kc-1.
+inline Region panel_source(const GemmArgs& g, int l0, int kc, int j0, int nj) {
+    const idx ldb = g.ldb;
+    const bool bycol = g.opb == GemmOp::none;
+    Region r;
+    r.base = reinterpret_cast<const char*>(g.b + (bycol ? l0 + j0 * ldb : j0 + l0 * ldb));
+    r.stride = ldb * static_cast<idx>(sizeof(zcomplex));
+    r.count = bycol ? nj : kc;
+    r.bytes = (bycol ? kc : nj) * static_cast<int>(sizeof(zcomplex));
+    return r;
+}
+
+// What happens to C before the first block of products arrives.
+enum class CInit { keep, zero, scale };
+
+// op(A) = A: one tile of C, rows i0 ... i0+NR-1 by columns j0 ... j0+nj-1 (c
+// points at C(i0, j0), a at A(i0, l0)), receives the products of kc columns
+// of A with the panel of TEMP values.
+template <class O, int NR, bool Prefetch = false>
+[[gnu::noinline]] void n_tile(int kc, const double* panel, const zcomplex* a, idx lda, zcomplex* c,
+                              idx ldc, int nj, CInit init, zcomplex beta) {
+    using V = typename O::V;
+    V re[NR], im[NR];
+    if (init == CInit::zero) {
+#pragma GCC unroll 16
+        for (int i = 0; i < NR; ++i) re[i] = im[i] = O::zero();
+    } else {
+        load_transposed<O, NR>(c, ldc, nj, re, im);
+        if (init == CInit::scale) {
+            // BETA*C(i, j): re = br*cr - bi*ci, im = br*ci + bi*cr.
+            const V br = O::set1(beta.re), bi = O::set1(beta.im), nbi = O::set1(-beta.im);
+#pragma GCC unroll 16
+            for (int i = 0; i < NR; ++i) {
+                const V cr = re[i], ci = im[i];
+                re[i] = O::add(O::mul(cr, br), O::mul(ci, nbi));
+                im[i] = O::add(O::mul(ci, br), O::mul(cr, bi));
+            }
+        }
+    }
+    accumulate<O, NR, SMode::lrow, false, Prefetch>(kc, panel, a, lda, re, im, a + NR);
+    store_transposed<O, NR>(c, ldc, nj, re, im);
+}
+
+// ALPHA*b for a unit b = (br, bi) in split form: the textbook product
+// re = ar*br - ai*bi, im = ar*bi + ai*br, as the plain loop forms TEMP.
+template <class O>
+[[gnu::always_inline]] inline void times_alpha(typename O::V br, typename O::V bi, typename O::V ar,
+                                               typename O::V ai, typename O::V nai, double* d) {
+    O::store(d, O::add(O::mul(br, ar), O::mul(bi, nai)));
+    O::store(d + O::W, O::add(O::mul(bi, ar), O::mul(br, ai)));
+}
+
+// The panel of TEMP(l, j) = ALPHA*op(B)(l0 + l, j0 + j), l < kc, j < nj, in
+// split form: for each l, W real parts, then W imaginary parts, lane p
+// holding column j = O::lane_row(p) (the order the unpack instructions give);
+// lanes of columns j >= nj are zero. Each TEMP is the same product the plain
+// loop forms for (l, j).
+template <class O>
+void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel) {
+    using V = typename O::V;
+    constexpr int W = O::W, G = O::W / 2;
+    const V ar = O::set1(g.alpha.re), ai = O::set1(g.alpha.im), nai = O::set1(-g.alpha.im);
     const idx ldb = g.ldb;
     if (g.opb == GemmOp::none) {
-        for (int j = 0; j < nr; ++j) {
-            const zcomplex* bj = g.b + l0 + (j0 + j) * ldb;
-            for (int l = 0; l < kc; ++l) panel[l * nr + j] = g.alpha * bj[l];
+        // Columns of B run over l: G steps of W columns at a time, transposed.
+        for (int l = 0; l < kc; l += G) {
+            const int n = imin(G, kc - l);
+            V r[W];
+#pragma GCC unroll 16
+            for (int p = 0; p < W; ++p) {
+                const int j = O::lane_row(p);
+                r[p] = j < nj ? O::loadc(g.b + l0 + l + (j0 + j) * ldb, n) : O::zero();
+            }
+            O::transpose(r);
+            for (int q = 0; q < n; ++q)
+                times_alpha<O>(r[2 * q], r[2 * q + 1], ar, ai, nai, panel + (l + q) * 2 * W);
         }
     } else {
+        // Rows of B run over l: one unit per l, conjugated by a sign change.
         const bool cj = g.opb == GemmOp::conj;
+        const typename O::Mask mk = O::mask(nj);
         for (int l = 0; l < kc; ++l) {
             const zcomplex* bl = g.b + j0 + (l0 + l) * ldb;
-            for (int j = 0; j < nr; ++j) panel[l * nr + j] = g.alpha * (cj ? conj(bl[j]) : bl[j]);
+            V br, bi;
+            if (nj == W) {
+                O::load_split(bl, br, bi);
+            } else {
+                O::load_split(bl, mk, br, bi);
+            }
+            if (cj) bi = O::neg(bi);
+            times_alpha<O>(br, bi, ar, ai, nai, panel + l * 2 * W);
         }
     }
 }
@@ -165,13 +287,13 @@ inline void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nr, zcompl
 // op(A) = A, loop structure j, l, i of the plain loops reorganised as:
 // depth blocks of KC_N columns of A (C stored between blocks), row blocks of
 // MC_N rows (the block of A stays in the second-level cache while every
-// column tile of C passes over it), tiles of NR columns with their panel of
-// TEMP values, and units of W rows with the tile in registers.
+// column unit of C passes over it), units of W columns of C with their panel
+// of TEMP values, and tiles of NR rows with the tile in registers.
 template <class O>
 [[gnu::noinline]] void n_structure(const GemmArgs& g) {
     constexpr int W = O::W, NR = O::NR, MC = O::MC_N, KC = O::KC_N;
-    static_assert(KC * NR * sizeof(zcomplex) <= gemm_engine_stack_bound, "panel too large");
-    alignas(64) zcomplex panel[KC * NR];
+    static_assert(KC * 2 * W * sizeof(double) <= gemm_engine_stack_bound, "panel too large");
+    alignas(64) double panel[KC * 2 * W];
     const CInit init0 = is_zero(g.beta) ? CInit::zero : is_one(g.beta) ? CInit::keep : CInit::scale;
     const idx lda = g.lda, ldc = g.ldc;
     int pc = 0;
@@ -180,21 +302,37 @@ template <class O>
         const CInit init = pc == 0 ? init0 : CInit::keep;
         for (int ic = 0; ic < g.m; ic += MC) {
             const int mc = imin(MC, g.m - ic);
-            const int full = mc / W, rest = mc % W;
-            for (int jr = 0; jr < g.n; jr += NR) {
-                const int nr = imin(NR, g.n - jr);
-                form_panel(g, pc, kc, jr, nr, panel);
+            const int full = mc / NR * NR;
+            for (int jr = 0; jr < g.n; jr += W) {
+                const int nj = imin(W, g.n - jr);
+                form_panel<O>(g, pc, kc, jr, nj, panel);
                 const zcomplex* a0 = g.a + ic + pc * lda;
                 zcomplex* c0 = g.c + ic + jr * ldc;
-                with_width<NR>(nr, [&](auto w) {
-                    constexpr int nw = decltype(w)::value;
-                    for (int u = 0; u < full; ++u)
-                        n_tile<O, nw, false>(kc, a0 + u * W, lda, W, panel, c0 + u * W, ldc, init,
-                                             g.beta);
-                    if (rest > 0)
-                        n_tile<O, nw, true>(kc, a0 + full * W, lda, rest, panel, c0 + full * W, ldc,
-                                            init, g.beta);
-                });
+                // While this unit of columns is computed, the B of the next one
+                // is fetched, a slice per tile.
+                Region bnext;
+                if (jr + W < g.n) bnext = panel_source(g, pc, kc, jr + W, imin(W, g.n - jr - W));
+                const int tiles = (mc + NR - 1) / NR;
+                for (int ir = 0; ir < full; ir += NR) {
+                    prefetch_part(bnext, ir / NR, tiles);
+                    // The next tile down the same columns.
+                    if (ir + NR < mc) prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
+                    // The first column unit brings this block of A into the
+                    // caches: it asks for the next tile's rows while it works.
+                    if (jr == 0 && ir + NR < mc) {
+                        n_tile<O, NR, true>(kc, panel, a0 + ir, lda, c0 + ir, ldc, nj, init,
+                                            g.beta);
+                    } else {
+                        n_tile<O, NR>(kc, panel, a0 + ir, lda, c0 + ir, ldc, nj, init, g.beta);
+                    }
+                }
+                if (full < mc) {
+                    prefetch_part(bnext, tiles - 1, tiles);
+                    with_width<NR>(mc - full, [&](auto w) {
+                        n_tile<O, decltype(w)::value>(kc, panel, a0 + full, lda, c0 + full, ldc, nj,
+                                                      init, g.beta);
+                    });
+                }
             }
         }
         pc += kc;
@@ -202,23 +340,26 @@ template <class O>
 }
 
 // Copies rows i0 ... i0+rows-1 of op(A) (columns of A), depth l0 ... l0+kc-1,
-// into one packed unit: for each l, W real parts then W imaginary parts in
-// lane order; conjugation is applied here (an exact sign change) and missing
-// rows are zero.
+// into one packed unit: for each l, W real parts then W imaginary parts, lane
+// p holding row O::lane_row(p); conjugation is applied here (an exact sign
+// change) and missing rows are zero. W/2 steps of l at a time, transposed in
+// registers.
 template <class O>
 void pack_unit(const zcomplex* a, idx lda, int i0, int rows, int l0, int kc, bool cj, double* vp) {
-    constexpr int W = O::W;
-    for (int p = 0; p < W; ++p) {
-        const int r = O::lane_row(p);
-        double* d = vp + p;
-        if (r < rows) {
-            const zcomplex* col = a + l0 + (i0 + r) * lda;
-            for (int l = 0; l < kc; ++l) {
-                d[l * 2 * W] = col[l].re;
-                d[l * 2 * W + W] = cj ? -col[l].im : col[l].im;
-            }
-        } else {
-            for (int l = 0; l < kc; ++l) d[l * 2 * W] = d[l * 2 * W + W] = 0.0;
+    using V = typename O::V;
+    constexpr int W = O::W, G = O::W / 2;
+    for (int l = 0; l < kc; l += G) {
+        const int n = imin(G, kc - l);
+        V r[W];
+#pragma GCC unroll 16
+        for (int p = 0; p < W; ++p) {
+            const int i = O::lane_row(p);
+            r[p] = i < rows ? O::loadc(a + l0 + l + (i0 + i) * lda, n) : O::zero();
+        }
+        O::transpose(r);
+        for (int q = 0; q < n; ++q) {
+            O::store(vp + (l + q) * 2 * W, r[2 * q]);
+            O::store(vp + (l + q) * 2 * W + W, cj ? O::neg(r[2 * q + 1]) : r[2 * q + 1]);
         }
     }
 }
@@ -241,7 +382,7 @@ template <class O, int NR, SMode SM, bool ConjS>
             im[j] = O::load(acc + j * 2 * W + W);
         }
     }
-    accumulate<O, NR, true, false, SM, ConjS>(kc, vp, nullptr, 0, O::mask(W), b, ldb, re, im);
+    accumulate<O, NR, SM, ConjS>(kc, vp, b, ldb, re, im);
     if (!last) {
         for (int j = 0; j < NR; ++j) {
             O::store(acc + j * 2 * W, re[j]);

@@ -1,15 +1,24 @@
 // ZGEMM: C := alpha*op(A)*op(B) + beta*C with op(X) = X, X^T or X^H.
 //
-// A plain triple loop in one of two structures. With op(A) = A the product is
-// built column by column as a sequence of scaled columns of A added into C
-// (loop order j, l, i); with a transposed A each C(i, j) is a dot product
-// accumulated in a temporary (loop order j, i, l). Every product is formed,
-// with no test for zero elements, so infinities and NaNs spread as the
-// arithmetic dictates. These loops fix the result bit for bit.
+// The result is defined by a plain triple loop in one of two structures. With
+// op(A) = A the product is built column by column as a sequence of scaled
+// columns of A added into C (loop order j, l, i); with a transposed A each
+// C(i, j) is a dot product accumulated in a temporary (loop order j, i, l).
+// Every product is formed, with no test for zero elements, so infinities and
+// NaNs spread as the arithmetic dictates. Those loops fix the result bit for
+// bit.
+//
+// This routine checks the arguments, takes the quick returns and the
+// ALPHA = 0 branch exactly as the loops do, and hands the main loops to the
+// engine (kernels/gemm_engine.h), which performs, for every element of C, the
+// same operations in the same order, blocked for caches and vector registers
+// with the widest instruction set the processor has.
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
 #include "kernels/gemm.h"
+#include "kernels/gemm_engine.h"
+#include "kernels/isa.h"
 
 namespace qiv {
 
@@ -65,42 +74,10 @@ void ZGEMM(const char* transa, const char* transb, const int* m, const int* n, c
         return;
     }
 
-    // Element (l, j) of op(B): B(l, j), B(j, l) or conj(B(j, l)).
-    const auto opb = [&](int l, int j) -> zcomplex {
-        if (notb) return b[at(l, j, LDB)];
-        const zcomplex v = b[at(j, l, LDB)];
-        return conjb ? conj(v) : v;
-    };
-
-    if (nota) {
-        // C(:, j) := beta*C(:, j) + sum over l of (alpha*op(B)(l, j)) * A(:, l).
-        for (int j = 1; j <= N; ++j) {
-            if (is_zero(be)) {
-                for (int i = 1; i <= M; ++i) c[at(i, j, LDC)] = zero;
-            } else if (!is_one(be)) {
-                for (int i = 1; i <= M; ++i) c[at(i, j, LDC)] = be * c[at(i, j, LDC)];
-            }
-            for (int l = 1; l <= K; ++l) {
-                const zcomplex temp = al * opb(l, j);
-                for (int i = 1; i <= M; ++i) {
-                    c[at(i, j, LDC)] = c[at(i, j, LDC)] + temp * a[at(i, l, LDA)];
-                }
-            }
-        }
-    } else {
-        // C(i, j) := alpha*(sum over l of op(A)(i, l)*op(B)(l, j)) + beta*C(i, j).
-        for (int j = 1; j <= N; ++j) {
-            for (int i = 1; i <= M; ++i) {
-                zcomplex temp = zero;
-                for (int l = 1; l <= K; ++l) {
-                    const zcomplex ali = conja ? conj(a[at(l, i, LDA)]) : a[at(l, i, LDA)];
-                    temp = temp + ali * opb(l, j);
-                }
-                zcomplex& cij = c[at(i, j, LDC)];
-                cij = is_zero(be) ? al * temp : al * temp + be * cij;
-            }
-        }
-    }
+    const GemmOp opa = nota ? GemmOp::none : conja ? GemmOp::conj : GemmOp::trans;
+    const GemmOp opb = notb ? GemmOp::none : conjb ? GemmOp::conj : GemmOp::trans;
+    const GemmArgs g{opa, opb, M, N, K, al, a, LDA, b, LDB, be, c, LDC};
+    gemm_engine(best_isa(), g);
 }
 
 }  // namespace qiv

@@ -1,0 +1,69 @@
+// Shared pieces of the benchmark program: timing, test data, and the row
+// structure of the result table.
+//
+// Each group of rows (one routine family) lives in its own bench_<family>.cpp
+// with a function add_<family>_rows(Rows&, const Options&); bench_main.cpp
+// calls them in table order. A row carries two runnable closures, ours (the
+// library routine) and plain (the plain loops from tests/oracle), each with
+// the problem size it actually runs and its flop count.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "frame/types.h"
+
+namespace qivbench {
+
+using qiv::zcomplex;
+
+struct Options {
+    bool quick = false;  // fewer repetitions and smaller plain-loop runs
+    int reps = 5;        // repetitions of each measurement (median taken)
+    std::string filter;  // run only rows whose routine or shape contains this
+};
+
+// One measured piece of work: what it runs, its size in words, its flops.
+struct Work {
+    std::string size;             // problem size as run, e.g. "n=512"
+    double flops = 0;             // real floating-point operations per run
+    int reps = 1;                 // repetitions to take the median of
+    std::function<void()> run;    // one run (set-up excluded)
+    std::function<void()> reset;  // restores the inputs before a run, not timed
+};
+
+struct Row {
+    std::string routine;  // e.g. "ZGEMM NN"
+    std::string shape;    // e.g. "n x n x n, n=512"
+    Work ours;
+    Work plain;
+    std::string note;  // e.g. "plain loops run at n=512"
+};
+
+using Rows = std::vector<Row>;
+
+// Processor time of the calling thread in seconds (wall-clock time where the
+// system has no per-thread clock). The machine is shared, so processor time
+// is the steadier measure: time slices given to other processes do not count.
+double now();
+
+// Seconds taken by one run of w, median of w.reps runs (inputs reset before each).
+double median_seconds(const Work& w);
+
+// Matrices of uniform random complex numbers, column major with ld = rows.
+std::vector<zcomplex> random_matrix(int rows, int cols, unsigned seed);
+
+// Row groups, in table order. Later groups (triangular solves, matrix-vector
+// products, LU factorisation and solve) follow the same pattern.
+void add_gemm_rows(Rows& rows, const Options& opt);
+
+// The machine's yardsticks at the widest vector width present.
+struct Machine {
+    const char* isa = "";
+    double peak_gflops = 0;  // independent vector multiplies and adds
+    double read_gbytes = 0;  // streaming read bandwidth, one core
+};
+Machine measure_machine(const Options& opt);
+
+}  // namespace qivbench
