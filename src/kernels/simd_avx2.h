@@ -19,6 +19,8 @@ struct Avx2Ops {
     };
     static constexpr int W = 4;
     static constexpr int NR = 4;
+    static constexpr int MU = 1;   // units per register tile of the left "N" updates
+    static constexpr int NRT = 4;  // columns per register tile of those updates
     static constexpr int CW = 2;
     static constexpr int SV = 4;
 
@@ -67,6 +69,18 @@ struct Avx2Ops {
     static V loadc(const zcomplex* p, int n) { return _mm256_maskload_pd(&p->re, lanes(2 * n)); }
     static void storec(zcomplex* p, V v) { _mm256_storeu_pd(&p->re, v); }
     static void storec(zcomplex* p, int n, V v) { _mm256_maskstore_pd(&p->re, lanes(2 * n), v); }
+    // Bit c set when complex element c is zero (both parts compare equal to 0).
+    static unsigned zero_bits(V v) {
+        const unsigned m = _mm256_movemask_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ));
+        const unsigned z = m & (m >> 1);
+        return (z & 1u) | ((z >> 1) & 2u);
+    }
+    // Complex element c from a where bit c of keep is set, else from b.
+    static V select(unsigned keep, V a, V b) {
+        const long long k0 = -static_cast<long long>(keep & 1u);
+        const long long k1 = -static_cast<long long>((keep >> 1) & 1u);
+        return _mm256_blendv_pd(b, a, _mm256_castsi256_pd(_mm256_setr_epi64x(k0, k0, k1, k1)));
+    }
     static V alt(double a, double b) { return _mm256_setr_pd(a, b, a, b); }
     static V swap(V v) { return _mm256_permute_pd(v, 0x5); }
     static void transpose(V (&v)[CW]) {

@@ -22,6 +22,8 @@ struct Avx512Ops {
     };
     static constexpr int W = 8;    // complex elements per split unit
     static constexpr int NR = 12;  // columns of a register tile (24 accumulators)
+    static constexpr int MU = 2;   // units per register tile of the left "N" updates
+    static constexpr int NRT = 6;  // columns per register tile of those updates
     static constexpr int CW = 4;   // complex elements per interleaved register
     static constexpr int SV = 8;   // interleaved registers per row strip
 
@@ -76,20 +78,32 @@ struct Avx512Ops {
         _mm512_mask_storeu_pd(&p->re, static_cast<__mmask8>((1u << (2 * n)) - 1), v);
     }
     // (a, b, a, b, ...).
+    // Bit c set when complex element c is zero (both parts compare equal to 0).
+    static unsigned zero_bits(V v) {
+        const unsigned m = _mm512_cmp_pd_mask(v, _mm512_setzero_pd(), _CMP_EQ_OQ);
+        const unsigned z = m & (m >> 1);
+        return (z & 1u) | ((z >> 1) & 2u) | ((z >> 2) & 4u) | ((z >> 3) & 8u);
+    }
+    // Complex element c from a where bit c of keep is set, else from b.
+    static V select(unsigned keep, V a, V b) {
+        unsigned m = 0;
+        for (int c = 0; c < CW; ++c) m |= ((keep >> c) & 1u) * (3u << (2 * c));
+        return _mm512_mask_mov_pd(b, static_cast<__mmask8>(m), a);
+    }
     static V alt(double a, double b) { return _mm512_setr_pd(a, b, a, b, a, b, a, b); }
     // Exchanges the two parts of every complex element.
     static V swap(V v) { return _mm512_maskz_permute_pd(0xff, v, 0x55); }
     // v[c] holds elements 0-3 of column c; afterwards v[r] holds element r of
     // columns 0-3.
     static void transpose(V (&v)[CW]) {
-        const V t0 = _mm512_shuffle_f64x2(v[0], v[1], 0x44);
-        const V t1 = _mm512_shuffle_f64x2(v[0], v[1], 0xee);
-        const V t2 = _mm512_shuffle_f64x2(v[2], v[3], 0x44);
-        const V t3 = _mm512_shuffle_f64x2(v[2], v[3], 0xee);
-        v[0] = _mm512_shuffle_f64x2(t0, t2, 0x88);
-        v[1] = _mm512_shuffle_f64x2(t0, t2, 0xdd);
-        v[2] = _mm512_shuffle_f64x2(t1, t3, 0x88);
-        v[3] = _mm512_shuffle_f64x2(t1, t3, 0xdd);
+        const V t0 = _mm512_maskz_shuffle_f64x2(0xff, v[0], v[1], 0x44);
+        const V t1 = _mm512_maskz_shuffle_f64x2(0xff, v[0], v[1], 0xee);
+        const V t2 = _mm512_maskz_shuffle_f64x2(0xff, v[2], v[3], 0x44);
+        const V t3 = _mm512_maskz_shuffle_f64x2(0xff, v[2], v[3], 0xee);
+        v[0] = _mm512_maskz_shuffle_f64x2(0xff, t0, t2, 0x88);
+        v[1] = _mm512_maskz_shuffle_f64x2(0xff, t0, t2, 0xdd);
+        v[2] = _mm512_maskz_shuffle_f64x2(0xff, t1, t3, 0x88);
+        v[3] = _mm512_maskz_shuffle_f64x2(0xff, t1, t3, 0xdd);
     }
 };
 

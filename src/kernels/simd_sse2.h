@@ -16,6 +16,8 @@ struct Sse2Ops {
     };
     static constexpr int W = 2;
     static constexpr int NR = 4;
+    static constexpr int MU = 1;   // units per register tile of the left "N" updates
+    static constexpr int NRT = 4;  // columns per register tile of those updates
     static constexpr int CW = 1;
     static constexpr int SV = 4;
 
@@ -58,6 +60,12 @@ struct Sse2Ops {
     static void storec(zcomplex* p, int n, V v) {
         if (n > 0) storec(p, v);
     }
+    // Bit 0 set when the complex element is zero (both parts compare equal to 0).
+    static unsigned zero_bits(V v) {
+        return _mm_movemask_pd(_mm_cmpeq_pd(v, _mm_setzero_pd())) == 3 ? 1u : 0u;
+    }
+    // a when bit 0 of keep is set, else b.
+    static V select(unsigned keep, V a, V b) { return (keep & 1u) ? a : b; }
     static V alt(double a, double b) { return _mm_setr_pd(a, b); }
     static V swap(V v) { return _mm_shuffle_pd(v, v, 1); }
     static void transpose(V (&)[CW]) {}

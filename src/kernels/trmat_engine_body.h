@@ -41,9 +41,8 @@ inline int imin(int a, int b) { return a < b ? a : b; }
 
 // Units per group in structure 1, far rows per piece (structures 1 and 2),
 // columns per block in structure 2.
-constexpr int kGroupUnits = 8;
-constexpr int kPieceSolve = 256;
-constexpr int kPieceMult = 192;
+constexpr int kGroupUnits = 16;
+constexpr int kPiece = 192;
 constexpr int kPieceDot = 256;
 constexpr int kColBlockDot = 128;
 
@@ -67,91 +66,188 @@ template <int N, class F>
 // ---------------------------------------------------------------------------
 // Register tiles in split form.
 
-// C(:, c) := C(:, c) -/+ s(l, c) * v(:, l) for l = 0 ... kc-1 and the NR
-// columns c of the tile, where v(:, l) is a unit of W rows read either from a
-// column-major matrix (at u + l*ustep) or from a packed buffer (up), and
-// s(l, c) = s[l*sl + c*sc]. With Skip, the columns flagged in skip[l] receive
-// nothing from step l.
-template <class O, int NR, bool Partial, bool Sub, bool PackedU, bool Skip>
-[[gnu::noinline]] void tile(int kc, const zcomplex* u, idx ustep, const double* up, int rows,
-                            const zcomplex* s, idx sl, idx sc, const std::uint16_t* skip,
-                            zcomplex* c, idx ldc) {
-    using V = typename O::V;
-    constexpr int W = O::W;
-    const typename O::Mask mk = O::mask(rows);
-    V re[NR], im[NR];
-    for (int j = 0; j < NR; ++j) {
-        if constexpr (Partial) {
-            O::load_split(c + j * ldc, mk, re[j], im[j]);
-        } else {
-            O::load_split(c + j * ldc, re[j], im[j]);
-        }
-    }
-    for (int l = 0; l < kc; ++l) {
-        V vr, vi;
-        if constexpr (PackedU) {
-            vr = O::load(up);
-            vi = O::load(up + W);
-            up += 2 * W;
-        } else {
-            if constexpr (Partial) {
-                O::load_split(u, mk, vr, vi);
-            } else {
-                O::load_split(u, vr, vi);
-            }
-            u += ustep;
-        }
-        const auto step = [&](int j) {
-            const zcomplex* e = s + j * sc;
-            const V sr = O::bcast(&e->re);
-            const V si = O::bcast(&e->im);
-            const V dr = O::sub(O::mul(vr, sr), O::mul(vi, si));
-            const V di = O::add(O::mul(vi, sr), O::mul(vr, si));
-            if constexpr (Sub) {
-                re[j] = O::sub(re[j], dr);
-                im[j] = O::sub(im[j], di);
-            } else {
-                re[j] = O::add(re[j], dr);
-                im[j] = O::add(im[j], di);
-            }
-        };
-        if (!Skip || skip[l] == 0) {
-#pragma GCC unroll 16
-            for (int j = 0; j < NR; ++j) step(j);
-        } else {
-            const unsigned m = skip[l];
-#pragma GCC unroll 16
-            for (int j = 0; j < NR; ++j)
-                if (!((m >> j) & 1u)) step(j);
-        }
-        s += sl;
-    }
-    for (int j = 0; j < NR; ++j) {
-        if constexpr (Partial) {
-            O::store_merged(c + j * ldc, mk, re[j], im[j]);
-        } else {
-            O::store_merged(c + j * ldc, re[j], im[j]);
+// One step of the register-tile update with some columns flagged, done on C
+// in memory: the unflagged columns j receive C(i, j) -/+ s(j)*v(i), element by
+// element with the same operations as the vector code.
+template <bool Sub>
+[[gnu::noinline]] void flagged_step(const zcomplex* v, int rows, const zcomplex* s, idx sc,
+                                    unsigned flags, int nr, zcomplex* c, idx ldc) {
+    for (int j = 0; j < nr; ++j) {
+        if ((flags >> j) & 1u) continue;
+        const zcomplex sj = s[j * sc];
+        zcomplex* cj = c + j * ldc;
+        for (int i = 0; i < rows; ++i) {
+            const zcomplex d = sj * v[i];
+            cj[i] = Sub ? cj[i] - d : cj[i] + d;
         }
     }
 }
 
-// Runs tile() for a run of units of W rows (the last one possibly partial)
-// that share the far rows: unit q covers rows i0 + q*W ... of B and of A.
-template <class O, bool Sub, bool Skip>
-void tiles_over_units(int nr, int kc, const zcomplex* u0, idx ustep, int i0, int rows,
-                      const zcomplex* s, idx sl, idx sc, const std::uint16_t* skip, zcomplex* c0,
-                      idx ldc) {
+// C(:, c) := C(:, c) -/+ s(l, c) * v(:, l) for l = 0 ... kc-1 and the NR
+// columns c of the tile, where v(:, l) is MU units of W rows read either from
+// a column-major matrix (at u + l*ustep) or from a packed buffer (up, MU = 1),
+// and s(l, c) = s[l*sl + c*sc] (with Panel: s[l*O::NR + c]). The tile covers
+// `rows` rows; with Partial the last unit is masked.
+template <class O, int NR, int MU, bool Partial, bool Sub, bool PackedU, bool Panel>
+[[gnu::noinline]] void tile(int kc, const zcomplex* u, idx ustep, const double* up, int rows,
+                            const zcomplex* s, idx sl, idx sc, zcomplex* c, idx ldc) {
+    static_assert(!PackedU || MU == 1, "packed operands hold one unit");
+    using V = typename O::V;
     constexpr int W = O::W;
-    with_width<O::NR>(nr, [&](auto w) {
-        constexpr int nw = decltype(w)::value;
-        int q = 0;
-        for (; q + W <= rows; q += W)
-            tile<O, nw, false, Sub, false, Skip>(kc, u0 + i0 + q, ustep, nullptr, W, s, sl, sc,
-                                                 skip, c0 + i0 + q, ldc);
-        if (q < rows)
-            tile<O, nw, true, Sub, false, Skip>(kc, u0 + i0 + q, ustep, nullptr, rows - q, s, sl,
-                                                sc, skip, c0 + i0 + q, ldc);
-    });
+    if constexpr (Panel) {
+        sl = O::NR;  // panel rows hold a full panel width
+        sc = 1;
+    }
+    typename O::Mask mk[MU];
+    for (int m = 0; m < MU; ++m) mk[m] = O::mask(imin(W, rows - m * W));
+    V re[MU][NR], im[MU][NR];
+    for (int m = 0; m < MU; ++m) {
+        const bool part = Partial && m == MU - 1;
+        for (int j = 0; j < NR; ++j) {
+            if (part) {
+                O::load_split(c + m * W + j * ldc, mk[m], re[m][j], im[m][j]);
+            } else {
+                O::load_split(c + m * W + j * ldc, re[m][j], im[m][j]);
+            }
+        }
+    }
+    for (int l = 0; l < kc; ++l) {
+        V vr[MU], vi[MU];
+        if constexpr (PackedU) {
+            vr[0] = O::load(up);
+            vi[0] = O::load(up + W);
+            up += 2 * W;
+        } else {
+            for (int m = 0; m < MU; ++m) {
+                if (Partial && m == MU - 1) {
+                    O::load_split(u + m * W, mk[m], vr[m], vi[m]);
+                } else {
+                    O::load_split(u + m * W, vr[m], vi[m]);
+                }
+            }
+            u += ustep;
+        }
+#pragma GCC unroll 16
+        for (int j = 0; j < NR; ++j) {
+            const zcomplex* e = s + j * sc;
+            const V sr = O::bcast(&e->re);
+            const V si = O::bcast(&e->im);
+#pragma GCC unroll 4
+            for (int m = 0; m < MU; ++m) {
+                const V dr = O::sub(O::mul(vr[m], sr), O::mul(vi[m], si));
+                const V di = O::add(O::mul(vi[m], sr), O::mul(vr[m], si));
+                if constexpr (Sub) {
+                    re[m][j] = O::sub(re[m][j], dr);
+                    im[m][j] = O::sub(im[m][j], di);
+                } else {
+                    re[m][j] = O::add(re[m][j], dr);
+                    im[m][j] = O::add(im[m][j], di);
+                }
+            }
+        }
+        s += sl;
+    }
+    for (int m = 0; m < MU; ++m) {
+        const bool part = Partial && m == MU - 1;
+        for (int j = 0; j < NR; ++j) {
+            if (part) {
+                O::store_merged(c + m * W + j * ldc, mk[m], re[m][j], im[m][j]);
+            } else {
+                O::store_merged(c + m * W + j * ldc, re[m][j], im[m][j]);
+            }
+        }
+    }
+}
+
+// A block of columns (rows r0 ... r0+rows-1 of cols columns ld apart) to be
+// brought towards the second-level cache while other work runs, in parts.
+struct Prefetch {
+    const zcomplex* base;
+    idx ld;
+    int rows, cols;
+
+    // The share of cache lines for part q of parts.
+    // Inlined: a separate function holding only prefetches would count as
+    // free of side effects, and its calls would be dropped.
+    [[gnu::always_inline]] void part(int q, int parts) const {
+        if (base == nullptr) return;
+        const int lines = (rows + 3) / 4, total = lines * cols;
+        const int b = static_cast<int>(static_cast<long long>(total) * q / parts);
+        const int e = static_cast<int>(static_cast<long long>(total) * (q + 1) / parts);
+        for (int x = b; x < e; ++x)
+            __builtin_prefetch(base + (x / lines) * ld + (x % lines) * 4, 0, 2);
+    }
+};
+
+// The units of W rows (the last one possibly partial) at rows i0 ... i0+rows-1
+// of B receive the updates from kc far rows: v(:, l) = A(unit rows, .) at
+// u0 + l*ustep, multipliers from the panel, skip[l] flagging the columns of
+// step l that receive nothing. Runs of unflagged steps go through tile(); a
+// step with every column flagged is passed over; the others are done by
+// flagged_step. The block pf is prefetched meanwhile, a part before each unit.
+template <class O, bool Sub>
+void tiles_over_units(int nr, int kc, const zcomplex* u0, idx ustep, int i0, int rows,
+                      const zcomplex* panel, const std::uint16_t* skip, zcomplex* c0, idx ldc,
+                      const Prefetch& pf = Prefetch{nullptr, 0, 0, 0}) {
+    constexpr int W = O::W, NR = O::NR, MU = O::MU, NT = O::NRT, TR = MU * W;
+    const int tiles = (rows + TR - 1) / TR;
+    const unsigned full = (1u << nr) - 1;
+    // A run of kn unflagged steps from step l: tiles of MU units by NT
+    // columns, or, for a single unit, of one unit by the panel's NR columns.
+    const auto run = [&](int l, int kn) {
+        const zcomplex* u = u0 + l * ustep;
+        const zcomplex* s = panel + l * NR;
+        for (int q = 0; q < rows; q += TR) {
+            if (l == 0) pf.part(q / TR, tiles);
+            const int rq = imin(TR, rows - q);
+            zcomplex* c = c0 + i0 + q;
+            if (rq > (MU - 1) * W) {
+                for (int j0 = 0; j0 < nr; j0 += NT) {
+                    with_width<NT>(imin(NT, nr - j0), [&](auto w) {
+                        constexpr int nw = decltype(w)::value;
+                        if (rq == TR) {
+                            tile<O, nw, MU, false, Sub, false, true>(kn, u + i0 + q, ustep, nullptr,
+                                                                     rq, s + j0, 0, 0, c + j0 * ldc,
+                                                                     ldc);
+                        } else {
+                            tile<O, nw, MU, true, Sub, false, true>(kn, u + i0 + q, ustep, nullptr,
+                                                                    rq, s + j0, 0, 0, c + j0 * ldc,
+                                                                    ldc);
+                        }
+                    });
+                }
+            } else {
+                with_width<NR>(nr, [&](auto w) {
+                    constexpr int nw = decltype(w)::value;
+                    for (int r = 0; r < rq; r += W) {
+                        const int rr = imin(W, rq - r);
+                        if (rr == W)
+                            tile<O, nw, 1, false, Sub, false, true>(
+                                kn, u + i0 + q + r, ustep, nullptr, rr, s, 0, 0, c + r, ldc);
+                        else
+                            tile<O, nw, 1, true, Sub, false, true>(
+                                kn, u + i0 + q + r, ustep, nullptr, rr, s, 0, 0, c + r, ldc);
+                    }
+                });
+            }
+        }
+    };
+    int l = 0;
+    while (l < kc) {
+        if (skip[l] == 0) {
+            int e = l + 1;
+            while (e < kc && skip[e] == 0) ++e;
+            run(l, e - l);
+            l = e;
+        } else {
+            if ((skip[l] & full) != full) {
+                for (int q = 0; q < rows; q += W)
+                    flagged_step<Sub>(u0 + l * ustep + i0 + q, imin(W, rows - q), panel + l * NR, 1,
+                                      skip[l], nr, c0 + i0 + q, ldc);
+            }
+            ++l;
+        }
+    }
 }
 
 // B := alpha*B, every element (the product alpha*B(i, j) as the loops form it).
@@ -160,6 +256,38 @@ inline void scale_all(const TrmatArgs& g) {
         zcomplex* bj = g.b + static_cast<idx>(j) * g.ldb;
         for (int i = 0; i < g.m; ++i) bj[i] = g.alpha * bj[i];
     }
+}
+
+// t*v for a broadcast complex t given as t1 = (tr, tr, ...) and t2 = (-ti,
+// ti, ...): (vr*tr - vi*ti, vi*tr + vr*ti), the textbook product.
+template <class O>
+[[gnu::always_inline]] inline typename O::V cmul(typename O::V v, typename O::V vs,
+                                                 typename O::V t1, typename O::V t2) {
+    return O::add(O::mul(v, t1), O::mul(vs, t2));
+}
+
+// a/d on every complex element of a register: the plain complex quotient,
+// whose branch and scalars r and den depend on d alone:
+//   |Im d| > |Re d|: r = Re d/Im d, den = Im d + Re d*r,
+//                    ((a.re*r + a.im)/den, (a.im*r - a.re)/den);
+//   otherwise:       r = Im d/Re d, den = Re d + Im d*r,
+//                    ((a.re + a.im*r)/den, (a.im - a.re*r)/den).
+// The sign changes are multiplications by -1 (exact), x + (-y) equals x - y.
+template <class O>
+typename O::V cdiv(typename O::V a, zcomplex d) {
+    const double c = d.re, e = d.im;
+    const typename O::V sign = O::alt(1.0, -1.0);
+    if (std::fabs(e) > std::fabs(c)) {
+        const double r = c / e;
+        const double den = e + c * r;
+        const typename O::V p = O::mul(a, O::set1(r));
+        const typename O::V q = O::mul(O::swap(a), sign);
+        return O::div(O::add(p, q), O::set1(den));
+    }
+    const double r = e / c;
+    const double den = c + e * r;
+    const typename O::V p = O::mul(O::mul(O::swap(a), O::set1(r)), sign);
+    return O::div(O::add(a, p), O::set1(den));
 }
 
 // ---------------------------------------------------------------------------
@@ -198,71 +326,55 @@ class LeftN {
     zcomplex& B(int i, int j) const { return g_.b[i + j * ldb_]; }
 
     // The rows at positions q0 ... q1-1 receive the updates from the rows at
-    // positions f0 ... f1-1, in that order.
+    // positions f0 ... f1-1, in that order, piece by piece.
     void beyond(int q0, int q1, int f0, int f1) {
-        constexpr int KP = kPieceSolve > kPieceMult ? kPieceSolve : kPieceMult;
-        alignas(64) std::uint16_t skip[KP];
-        alignas(64) zcomplex panel[kPieceMult * NR];
-        static_assert(sizeof(skip) + sizeof(panel) + GR * (NR * sizeof(zcomplex) + 2) <=
-                          trmat_engine_stack_bound - 1024,
+        alignas(64) std::uint16_t skip[kPiece];
+        alignas(64) zcomplex panel[kPiece * NR];
+        static_assert(sizeof(skip) + sizeof(panel) <= trmat_engine_stack_bound - 4096,
                       "scratch too large");
-        const int piece = solve_ ? kPieceSolve : kPieceMult;
         const int i0 = top(q0, q1), rows = q1 - q0;
-        for (int p = f0; p < f1; p += piece) {
-            const int kc = imin(piece, f1 - p);
+        for (int p = f0; p < f1; p += kPiece) {
+            const int kc = imin(kPiece, f1 - p);
             const int k0 = row(p);
+            const zcomplex* u0 = g_.a + static_cast<idx>(k0) * lda_;
             for (int jt = 0; jt < g_.n; jt += NR) {
                 const int nr = imin(NR, g_.n - jt);
-                for (int l = 0; l < kc; ++l) {
-                    const int k = k0 + d_ * l;
-                    unsigned m = 0;
-                    for (int c = 0; c < nr; ++c) {
-                        const zcomplex v = B(k, jt + c);
-                        if (is_zero(v)) {
-                            m |= 1u << c;
-                        } else if (!solve_) {
-                            panel[l * NR + c] = g_.alpha * v;
-                        }
-                    }
-                    skip[l] = static_cast<std::uint16_t>(m);
+                form_panel(k0, kc, jt, nr, panel, skip);
+                // The rows of the next column tile (or of the next piece)
+                // are fetched while this one is worked on.
+                Prefetch pf{nullptr, ldb_, 0, 0};
+                if (jt + NR < g_.n) {
+                    pf = Prefetch{&B(d_ > 0 ? k0 : k0 - kc + 1, jt + NR), ldb_, kc,
+                                  imin(NR, g_.n - jt - NR)};
+                } else if (p + kPiece < f1) {
+                    const int kn = imin(kPiece, f1 - p - kPiece), kn0 = row(p + kPiece);
+                    pf = Prefetch{&B(d_ > 0 ? kn0 : kn0 - kn + 1, 0), ldb_, kn, imin(NR, g_.n)};
                 }
-                const zcomplex* u0 = g_.a + static_cast<idx>(k0) * lda_;
                 zcomplex* c0 = g_.b + static_cast<idx>(jt) * ldb_;
                 if (solve_) {
-                    tiles_over_units<O, true, true>(nr, kc, u0, d_ * lda_, i0, rows, &B(k0, jt), d_,
-                                                    ldb_, skip, c0, ldb_);
+                    tiles_over_units<O, true>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip, c0,
+                                              ldb_, pf);
                 } else {
-                    tiles_over_units<O, false, true>(nr, kc, u0, d_ * lda_, i0, rows, panel, NR, 1,
-                                                     skip, c0, ldb_);
+                    tiles_over_units<O, false>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip, c0,
+                                               ldb_, pf);
                 }
             }
         }
     }
 
     // The group at positions q0 ... q1-1, unit after unit in the visiting
-    // order: the in-group far rows by tiles, the in-unit triangle by scalar
-    // code (ZTRSM: after the far rows; ZTRMM: before them).
+    // order: the in-group far rows by tiles, the in-unit triangle (ZTRSM:
+    // after the far rows; ZTRMM: before them). The panel holds the multipliers
+    // of the group's rows: ZTRSM fills it as rows are solved, ZTRMM forms TEMP
+    // from the original rows first.
     void within(int q0, int q1) {
         alignas(64) std::uint16_t skip[GR];
         alignas(64) zcomplex panel[GR * NR];
+        static_assert(sizeof(skip) + sizeof(panel) <= trmat_engine_stack_bound - 4096,
+                      "scratch too large");
         for (int jt = 0; jt < g_.n; jt += NR) {
             const int nr = imin(NR, g_.n - jt);
-            if (!solve_) {
-                // TEMP = ALPHA*B(k, j) from the original rows of the group.
-                for (int p = q0; p < q1; ++p) {
-                    const int k = row(p);
-                    unsigned m = 0;
-                    for (int c = 0; c < nr; ++c) {
-                        const zcomplex v = B(k, jt + c);
-                        if (is_zero(v)) {
-                            m |= 1u << c;
-                        } else {
-                            panel[(p - q0) * NR + c] = g_.alpha * v;
-                        }
-                    }
-                    skip[p - q0] = static_cast<std::uint16_t>(m);
-                }
-            }
+            if (!solve_) form_panel(row(q0), q1 - q0, jt, nr, panel, skip);
             for (int u0 = q0; u0 < q1; u0 += W) {
                 const int rows = imin(W, q1 - u0);
                 const int i0 = top(u0, u0 + rows);
@@ -270,49 +382,142 @@ class LeftN {
                 if (solve_) {
                     if (u0 > q0) {
                         const int k0 = row(q0);
-                        tiles_over_units<O, true, true>(
-                            nr, u0 - q0, g_.a + static_cast<idx>(k0) * lda_, d_ * lda_, i0, rows,
-                            &B(k0, jt), d_, ldb_, skip, c0, ldb_);
+                        tiles_over_units<O, true>(nr, u0 - q0, g_.a + static_cast<idx>(k0) * lda_,
+                                                  d_ * lda_, i0, rows, panel, skip, c0, ldb_);
                     }
-                    solve_unit(u0, rows, jt, nr, skip + (u0 - q0));
+                    solve_unit(u0, rows, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
                 } else {
                     multiply_unit(u0, rows, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
                     const int f0 = u0 + rows;
                     if (f0 < q1) {
                         const int k0 = row(f0);
-                        tiles_over_units<O, false, true>(
-                            nr, q1 - f0, g_.a + static_cast<idx>(k0) * lda_, d_ * lda_, i0, rows,
-                            panel + (f0 - q0) * NR, NR, 1, skip + (f0 - q0), c0, ldb_);
+                        tiles_over_units<O, false>(nr, q1 - f0, g_.a + static_cast<idx>(k0) * lda_,
+                                                   d_ * lda_, i0, rows, panel + (f0 - q0) * NR,
+                                                   skip + (f0 - q0), c0, ldb_);
                     }
                 }
             }
         }
     }
 
-    // ZTRSM: the plain k loop restricted to the unit at positions u0 ...
-    // u0+rows-1 and columns jt ... jt+nr-1; records which B(k, j) were zero
-    // (tested before the division) for the later updates.
-    void solve_unit(int u0, int rows, int jt, int nr, std::uint16_t* skip) {
-        for (int p = u0; p < u0 + rows; ++p) {
-            const int k = row(p);
-            unsigned m = 0;
+    // panel[l*NR + c] := the multiplier from B(k, jt + c), k = k0 + d*l,
+    // for l < kc and c < nr: B(k, j) itself (ZTRSM, rows already solved) or
+    // TEMP = ALPHA*B(k, j) (ZTRMM, original rows); skip[l] flags the columns
+    // whose B(k, j) is zero. For ZTRSM blocks of CW rows by CW columns are
+    // transposed in registers.
+    void form_panel(int k0, int kc, int jt, int nr, zcomplex* panel, std::uint16_t* skip) const {
+        constexpr int CW = O::CW;
+        using V = typename O::V;
+        for (int l = 0; l < kc; ++l) skip[l] = 0;
+        const int klo = d_ > 0 ? k0 : k0 - kc + 1;
+        if (!solve_) {
             for (int c = 0; c < nr; ++c) {
-                const int j = jt + c;
-                zcomplex b = B(k, j);
-                if (is_zero(b)) {
-                    m |= 1u << c;
-                    continue;
-                }
-                if (nounit_) {
-                    b = b / A(k, k);
-                    B(k, j) = b;
-                }
-                for (int q = p + 1; q < u0 + rows; ++q) {
-                    const int i = row(q);
-                    B(i, j) = B(i, j) - b * A(i, k);
+                const zcomplex* col = &B(klo, jt + c);
+                for (int r = 0; r < kc; ++r) {
+                    const int l = d_ > 0 ? r : kc - 1 - r;
+                    const zcomplex v = col[r];
+                    if (is_zero(v)) {
+                        skip[l] |= static_cast<std::uint16_t>(1u << c);
+                    } else {
+                        panel[l * NR + c] = g_.alpha * v;
+                    }
                 }
             }
-            skip[p - u0] = static_cast<std::uint16_t>(m);
+            return;
+        }
+        for (int r0 = 0; r0 < kc; r0 += CW) {
+            const int n = imin(CW, kc - r0);
+            for (int c0 = 0; c0 < nr; c0 += CW) {
+                V v[CW];
+                for (int c = 0; c < CW; ++c) {
+                    if (c0 + c >= nr) {
+                        v[c] = O::zero();
+                        continue;
+                    }
+                    const zcomplex* p = &B(klo + r0, jt + c0 + c);
+                    v[c] = n == CW ? O::loadc(p) : O::loadc(p, n);
+                    unsigned z = O::zero_bits(v[c]) & ((1u << n) - 1);
+                    while (z != 0) {
+                        const int off = r0 + __builtin_ctz(z);
+                        z &= z - 1;
+                        skip[d_ > 0 ? off : kc - 1 - off] |=
+                            static_cast<std::uint16_t>(1u << (c0 + c));
+                    }
+                }
+                O::transpose(v);
+                for (int r = 0; r < n; ++r) {
+                    const int l = d_ > 0 ? r0 + r : kc - 1 - r0 - r;
+                    O::storec(panel + l * NR + c0, v[r]);
+                }
+            }
+        }
+    }
+
+    // ZTRSM: the plain k loop restricted to the unit at positions u0 ...
+    // u0+rows-1 and columns jt ... jt+nr-1, with the tile transposed so that
+    // a register holds CW columns of one row; records which B(k, j) were zero
+    // (tested before the division) for the later updates. A zero B(k, j)
+    // leaves its column alone: the results are selected per element.
+    void solve_unit(int u0, int rows, int jt, int nr, zcomplex* prow, std::uint16_t* skip) {
+        using V = typename O::V;
+        constexpr int CW = O::CW, NQ = NR / CW;
+        static_assert(NR % CW == 0 && W % CW == 0, "tile must split into square blocks");
+        const int i0 = top(u0, u0 + rows);
+        V R[W][NQ];
+        for (int r0 = 0; r0 < rows; r0 += CW) {
+            const int nrow = imin(CW, rows - r0);
+            for (int q = 0; q < NQ; ++q) {
+                V v[CW];
+                for (int c = 0; c < CW; ++c) {
+                    const int j = q * CW + c;
+                    const zcomplex* p = &B(i0 + r0, jt + imin(j, nr - 1));
+                    v[c] = j >= nr ? O::zero() : nrow == CW ? O::loadc(p) : O::loadc(p, nrow);
+                }
+                O::transpose(v);
+                for (int r = 0; r < CW; ++r) R[r0 + r][q] = v[r];
+            }
+        }
+        const unsigned all = (1u << CW) - 1;
+        for (int p = 0; p < rows; ++p) {
+            const int r = d_ > 0 ? p : rows - 1 - p;
+            const int k = i0 + r;
+            unsigned zeros = 0;
+            for (int q = 0; q < NQ; ++q) {
+                V b = R[r][q];
+                const unsigned z = O::zero_bits(b);
+                zeros |= z << (q * CW);
+                if (z == all) continue;
+                if (nounit_) {
+                    b = O::select(z, b, cdiv<O>(b, A(k, k)));
+                    R[r][q] = b;
+                }
+                const V bs = O::swap(b);
+                for (int p2 = p + 1; p2 < rows; ++p2) {
+                    const int r2 = d_ > 0 ? p2 : rows - 1 - p2;
+                    const zcomplex a = A(i0 + r2, k);
+                    const V upd =
+                        O::sub(R[r2][q], cmul<O>(b, bs, O::set1(a.re), O::alt(-a.im, a.im)));
+                    R[r2][q] = z == 0 ? upd : O::select(z, R[r2][q], upd);
+                }
+            }
+            skip[p] = static_cast<std::uint16_t>(zeros & ((1u << nr) - 1));
+            for (int q = 0; q < NQ; ++q) O::storec(prow + p * NR + q * CW, R[r][q]);
+        }
+        for (int r0 = 0; r0 < rows; r0 += CW) {
+            const int nrow = imin(CW, rows - r0);
+            for (int q = 0; q < NQ; ++q) {
+                V v[CW];
+                for (int r = 0; r < CW; ++r) v[r] = R[r0 + r][q];
+                O::transpose(v);
+                for (int c = 0; c < CW && q * CW + c < nr; ++c) {
+                    zcomplex* p = &B(i0 + r0, jt + q * CW + c);
+                    if (nrow == CW) {
+                        O::storec(p, v[c]);
+                    } else {
+                        O::storec(p, nrow, v[c]);
+                    }
+                }
+            }
         }
     }
 
@@ -443,18 +648,18 @@ class LeftT {
                     const zcomplex* sp = &B(k0, jt);
                     if (solve_) {
                         if (rows == W)
-                            tile<O, nw, false, true, true, false>(kc, nullptr, 0, pack, rows, sp, 1,
-                                                                  ldb_, nullptr, cp, ldb_);
+                            tile<O, nw, 1, false, true, true, false>(kc, nullptr, 0, pack, rows, sp,
+                                                                     1, ldb_, cp, ldb_);
                         else
-                            tile<O, nw, true, true, true, false>(kc, nullptr, 0, pack, rows, sp, 1,
-                                                                 ldb_, nullptr, cp, ldb_);
+                            tile<O, nw, 1, true, true, true, false>(kc, nullptr, 0, pack, rows, sp,
+                                                                    1, ldb_, cp, ldb_);
                     } else {
                         if (rows == W)
-                            tile<O, nw, false, false, true, false>(kc, nullptr, 0, pack, rows, sp,
-                                                                   1, ldb_, nullptr, cp, ldb_);
+                            tile<O, nw, 1, false, false, true, false>(kc, nullptr, 0, pack, rows,
+                                                                      sp, 1, ldb_, cp, ldb_);
                         else
-                            tile<O, nw, true, false, true, false>(kc, nullptr, 0, pack, rows, sp, 1,
-                                                                  ldb_, nullptr, cp, ldb_);
+                            tile<O, nw, 1, true, false, true, false>(kc, nullptr, 0, pack, rows, sp,
+                                                                     1, ldb_, cp, ldb_);
                     }
                 });
             }
@@ -491,14 +696,6 @@ class LeftT {
 // each row of B, for CW*G columns at once in interleaved registers, is the
 // chain TEMP := ALPHA*B(i, j) - sum over k = i+1 ... M-1 (in that order) of
 // op(A)(k, i)*B(k, j), divided by op(A)(i, i).
-
-// t*v for a broadcast complex t given as t1 = (tr, tr, ...) and t2 = (-ti,
-// ti, ...): (vr*tr - vi*ti, vi*tr + vr*ti), the textbook product.
-template <class O>
-[[gnu::always_inline]] inline typename O::V cmul(typename O::V v, typename O::V vs,
-                                                 typename O::V t1, typename O::V t2) {
-    return O::add(O::mul(v, t1), O::mul(vs, t2));
-}
 
 // Loads n <= CW complex elements lying `stride` apart into one register.
 template <class O>
