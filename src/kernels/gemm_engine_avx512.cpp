@@ -31,8 +31,8 @@ struct Avx512 {
     static constexpr int MC_N = 256;
     static constexpr int KC_N = 128;
     static constexpr int MC_T = 16;
-    static constexpr int NC_T = 96;
-    static constexpr int KC_T = 128;
+    static constexpr int NC_T = 168;
+    static constexpr int KC_T = 72;
 
     static V zero() { return _mm512_setzero_pd(); }
     static V set1(double x) { return _mm512_set1_pd(x); }
@@ -76,27 +76,24 @@ struct Avx512 {
     static void transpose(V (&r)[8]) {
         const __m512i lo = _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13);
         const __m512i hi = _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15);
-        V t[8], u[8];
-        for (int k = 0; k < 4; ++k) {
-            t[2 * k] = unpacklo(r[2 * k], r[2 * k + 1]);
-            t[2 * k + 1] = unpackhi(r[2 * k], r[2 * k + 1]);
-        }
-        // u[0], u[4]: positions 0 and 4; u[1], u[5]: 2 and 6; u[2], u[6]: 1
-        // and 5; u[3], u[7]: 3 and 7 (first and second four registers).
-        for (int h = 0; h < 2; ++h) {
-            u[4 * h] = _mm512_permutex2var_pd(t[4 * h], lo, t[4 * h + 2]);
-            u[4 * h + 1] = _mm512_permutex2var_pd(t[4 * h], hi, t[4 * h + 2]);
-            u[4 * h + 2] = _mm512_permutex2var_pd(t[4 * h + 1], lo, t[4 * h + 3]);
-            u[4 * h + 3] = _mm512_permutex2var_pd(t[4 * h + 1], hi, t[4 * h + 3]);
-        }
-        r[0] = _mm512_maskz_shuffle_f64x2(0xff, u[0], u[4], 0x44);
-        r[4] = _mm512_maskz_shuffle_f64x2(0xff, u[0], u[4], 0xee);
-        r[2] = _mm512_maskz_shuffle_f64x2(0xff, u[1], u[5], 0x44);
-        r[6] = _mm512_maskz_shuffle_f64x2(0xff, u[1], u[5], 0xee);
-        r[1] = _mm512_maskz_shuffle_f64x2(0xff, u[2], u[6], 0x44);
-        r[5] = _mm512_maskz_shuffle_f64x2(0xff, u[2], u[6], 0xee);
-        r[3] = _mm512_maskz_shuffle_f64x2(0xff, u[3], u[7], 0x44);
-        r[7] = _mm512_maskz_shuffle_f64x2(0xff, u[3], u[7], 0xee);
+        const V t0 = unpacklo(r[0], r[1]), t1 = unpackhi(r[0], r[1]);
+        const V t2 = unpacklo(r[2], r[3]), t3 = unpackhi(r[2], r[3]);
+        const V t4 = unpacklo(r[4], r[5]), t5 = unpackhi(r[4], r[5]);
+        const V t6 = unpacklo(r[6], r[7]), t7 = unpackhi(r[6], r[7]);
+        // u0, u4: positions 0 and 4; u1, u5: 2 and 6; u2, u6: 1 and 5; u3,
+        // u7: 3 and 7 (of the first and the second four registers).
+        const V u0 = _mm512_permutex2var_pd(t0, lo, t2), u1 = _mm512_permutex2var_pd(t0, hi, t2);
+        const V u2 = _mm512_permutex2var_pd(t1, lo, t3), u3 = _mm512_permutex2var_pd(t1, hi, t3);
+        const V u4 = _mm512_permutex2var_pd(t4, lo, t6), u5 = _mm512_permutex2var_pd(t4, hi, t6);
+        const V u6 = _mm512_permutex2var_pd(t5, lo, t7), u7 = _mm512_permutex2var_pd(t5, hi, t7);
+        r[0] = _mm512_maskz_shuffle_f64x2(0xff, u0, u4, 0x44);
+        r[4] = _mm512_maskz_shuffle_f64x2(0xff, u0, u4, 0xee);
+        r[2] = _mm512_maskz_shuffle_f64x2(0xff, u1, u5, 0x44);
+        r[6] = _mm512_maskz_shuffle_f64x2(0xff, u1, u5, 0xee);
+        r[1] = _mm512_maskz_shuffle_f64x2(0xff, u2, u6, 0x44);
+        r[5] = _mm512_maskz_shuffle_f64x2(0xff, u2, u6, 0xee);
+        r[3] = _mm512_maskz_shuffle_f64x2(0xff, u3, u7, 0x44);
+        r[7] = _mm512_maskz_shuffle_f64x2(0xff, u3, u7, 0xee);
     }
 
     static void load_split(const zcomplex* p, V& re, V& im) {

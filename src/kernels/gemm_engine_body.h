@@ -201,6 +201,17 @@ inline Region panel_source(const GemmArgs& g, int l0, int kc, int j0, int nj) {
     return r;
 }
 
+// The pieces of A that pack_unit reads for rows i0 ... i0+mc-1 of op(A) and
+// depth l0 ... l0+kc-1: columns of A.
+inline Region pack_source(const GemmArgs& g, int i0, int mc, int l0, int kc) {
+    Region r;
+    r.base = reinterpret_cast<const char*>(g.a + l0 + i0 * static_cast<idx>(g.lda));
+    r.stride = g.lda * static_cast<idx>(sizeof(zcomplex));
+    r.count = mc;
+    r.bytes = kc * static_cast<int>(sizeof(zcomplex));
+    return r;
+}
+
 // What happens to C before the first block of products arrives.
 enum class CInit { keep, zero, scale };
 
@@ -254,14 +265,26 @@ void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel
     const idx ldb = g.ldb;
     if (g.opb == GemmOp::none) {
         // Columns of B run over l: G steps of W columns at a time, transposed.
-        for (int l = 0; l < kc; l += G) {
+        const zcomplex* col[W];
+        for (int p = 0; p < W; ++p) col[p] = g.b + l0 + (j0 + O::lane_row(p)) * ldb;
+        int l = 0;
+        if (nj == W) {
+            // Whole groups of G steps with every column present: registers only.
+            for (; l + G <= kc; l += G) {
+                V r[W];
+#pragma GCC unroll 16
+                for (int p = 0; p < W; ++p) r[p] = O::loadc(col[p] + l, G);
+                O::transpose(r);
+#pragma GCC unroll 16
+                for (int q = 0; q < G; ++q)
+                    times_alpha<O>(r[2 * q], r[2 * q + 1], ar, ai, nai, panel + (l + q) * 2 * W);
+            }
+        }
+        for (; l < kc; l += G) {
             const int n = imin(G, kc - l);
             V r[W];
-#pragma GCC unroll 16
-            for (int p = 0; p < W; ++p) {
-                const int j = O::lane_row(p);
-                r[p] = j < nj ? O::loadc(g.b + l0 + l + (j0 + j) * ldb, n) : O::zero();
-            }
+            for (int p = 0; p < W; ++p)
+                r[p] = O::lane_row(p) < nj ? O::loadc(col[p] + l, n) : O::zero();
             O::transpose(r);
             for (int q = 0; q < n; ++q)
                 times_alpha<O>(r[2 * q], r[2 * q + 1], ar, ai, nai, panel + (l + q) * 2 * W);
@@ -348,14 +371,28 @@ template <class O>
 void pack_unit(const zcomplex* a, idx lda, int i0, int rows, int l0, int kc, bool cj, double* vp) {
     using V = typename O::V;
     constexpr int W = O::W, G = O::W / 2;
-    for (int l = 0; l < kc; l += G) {
+    const zcomplex* col[W];
+    for (int p = 0; p < W; ++p) col[p] = a + l0 + (i0 + O::lane_row(p)) * lda;
+    int l = 0;
+    if (rows == W) {
+        // Whole groups of G steps with every row present: registers only.
+        for (; l + G <= kc; l += G) {
+            V r[W];
+#pragma GCC unroll 16
+            for (int p = 0; p < W; ++p) r[p] = O::loadc(col[p] + l, G);
+            O::transpose(r);
+#pragma GCC unroll 16
+            for (int q = 0; q < G; ++q) {
+                O::store(vp + (l + q) * 2 * W, r[2 * q]);
+                O::store(vp + (l + q) * 2 * W + W, cj ? O::neg(r[2 * q + 1]) : r[2 * q + 1]);
+            }
+        }
+    }
+    for (; l < kc; l += G) {
         const int n = imin(G, kc - l);
         V r[W];
-#pragma GCC unroll 16
-        for (int p = 0; p < W; ++p) {
-            const int i = O::lane_row(p);
-            r[p] = i < rows ? O::loadc(a + l0 + l + (i0 + i) * lda, n) : O::zero();
-        }
+        for (int p = 0; p < W; ++p)
+            r[p] = O::lane_row(p) < rows ? O::loadc(col[p] + l, n) : O::zero();
         O::transpose(r);
         for (int q = 0; q < n; ++q) {
             O::store(vp + (l + q) * 2 * W, r[2 * q]);
@@ -443,11 +480,23 @@ template <class O>
                 for (int u = 0; u < units; ++u)
                     pack_unit<O>(g.a, lda, ic + u * W, imin(W, mc - u * W), pc, kc, cja,
                                  pack + u * KC * 2 * W);
+                // While these tiles are computed, the columns of A the next
+                // packing reads are fetched, a slice per tile.
+                Region anext;
+                if (pc + kc < g.k) {
+                    anext = pack_source(g, ic, mc, pc + kc, imin(KC, g.k - pc - kc));
+                } else if (ic + MCU * W < g.m) {
+                    anext = pack_source(g, ic + MCU * W, imin(MCU * W, g.m - ic - MCU * W), 0,
+                                        imin(KC, g.k));
+                }
+                const int tiles = (nc + NR - 1) / NR * units;
+                int tile = 0;
                 for (int jr = 0; jr < nc; jr += NR) {
                     const int nr = imin(NR, nc - jr);
                     with_width<NR>(nr, [&](auto w) {
                         constexpr int nw = decltype(w)::value;
                         for (int u = 0; u < units; ++u) {
+                            prefetch_part(anext, tile++, tiles);
                             const double* vp = pack + u * KC * 2 * W;
                             double* ap = acc + (u * NC + jr) * 2 * W;
                             const int rows = imin(W, mc - u * W);
