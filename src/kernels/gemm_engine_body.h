@@ -176,29 +176,20 @@ struct Region {
 // Prefetches part `part` of `parts` of the cache lines of r into the
 // second-level cache.
 inline void prefetch_part(const Region& r, int part, int parts) {
-    if (r.count == 0) return;
+    if (r.count == 0 || part < 0 || part >= parts) return;
     const int per = (r.bytes + 63) / 64 + 1;  // lines a segment can touch
     const long total = static_cast<long>(per) * r.count;
     const long lo = total * part / parts, hi = total * (part + 1) / parts;
+    long seg = lo / per;
+    int line = static_cast<int>(lo - seg * per);
     for (long t = lo; t < hi; ++t) {
-        const long seg = t / per;
-        const int line = static_cast<int>(t % per);
         const int off = line * 64 < r.bytes ? line * 64 : r.bytes - 1;
         __builtin_prefetch(r.base + seg * r.stride + off, 0, 2);
+        if (++line == per) {
+            line = 0;
+            ++seg;
+        }
     }
-}
-
-// The pieces of B that form_panel reads for columns j0 ... j0+nj-1 of op(B)
-// and depth l0 ... l0+kc-1.
-inline Region panel_source(const GemmArgs& g, int l0, int kc, int j0, int nj) {
-    const idx ldb = g.ldb;
-    const bool bycol = g.opb == GemmOp::none;
-    Region r;
-    r.base = reinterpret_cast<const char*>(g.b + (bycol ? l0 + j0 * ldb : j0 + l0 * ldb));
-    r.stride = ldb * static_cast<idx>(sizeof(zcomplex));
-    r.count = bycol ? nj : kc;
-    r.bytes = (bycol ? kc : nj) * static_cast<int>(sizeof(zcomplex));
-    return r;
 }
 
 // The pieces of A that pack_unit reads for rows i0 ... i0+mc-1 of op(A) and
@@ -331,13 +322,7 @@ template <class O>
                 form_panel<O>(g, pc, kc, jr, nj, panel);
                 const zcomplex* a0 = g.a + ic + pc * lda;
                 zcomplex* c0 = g.c + ic + jr * ldc;
-                // While this unit of columns is computed, the B of the next one
-                // is fetched, a slice per tile.
-                Region bnext;
-                if (jr + W < g.n) bnext = panel_source(g, pc, kc, jr + W, imin(W, g.n - jr - W));
-                const int tiles = (mc + NR - 1) / NR;
                 for (int ir = 0; ir < full; ir += NR) {
-                    prefetch_part(bnext, ir / NR, tiles);
                     // The next tile down the same columns.
                     if (ir + NR < mc) prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
                     // The first column unit brings this block of A into the
@@ -350,7 +335,6 @@ template <class O>
                     }
                 }
                 if (full < mc) {
-                    prefetch_part(bnext, tiles - 1, tiles);
                     with_width<NR>(mc - full, [&](auto w) {
                         n_tile<O, decltype(w)::value>(kc, panel, a0 + full, lda, c0 + full, ldc, nj,
                                                       init, g.beta);
