@@ -395,16 +395,14 @@ template <class O, int NR, SMode SM, bool ConjS>
     using V = typename O::V;
     constexpr int W = O::W;
     V re[NR], im[NR];
+#pragma GCC unroll 16
     for (int j = 0; j < NR; ++j) {
-        if (first) {
-            re[j] = im[j] = O::zero();
-        } else {
-            re[j] = O::load(acc + j * 2 * W);
-            im[j] = O::load(acc + j * 2 * W + W);
-        }
+        re[j] = first ? O::zero() : O::load(acc + j * 2 * W);
+        im[j] = first ? O::zero() : O::load(acc + j * 2 * W + W);
     }
     accumulate<O, NR, SM, ConjS>(kc, vp, b, ldb, re, im);
     if (!last) {
+#pragma GCC unroll 16
         for (int j = 0; j < NR; ++j) {
             O::store(acc + j * 2 * W, re[j]);
             O::store(acc + j * 2 * W + W, im[j]);
@@ -416,6 +414,7 @@ template <class O, int NR, SMode SM, bool ConjS>
     const bool beta0 = is_zero(beta);
     const V br = O::set1(beta.re), bi = O::set1(beta.im), nbi = O::set1(-beta.im);
     const typename O::Mask mk = O::mask(rows);
+#pragma GCC unroll 16
     for (int j = 0; j < NR; ++j) {
         V xr = O::add(O::mul(re[j], ar), O::mul(im[j], nai));
         V xi = O::add(O::mul(im[j], ar), O::mul(re[j], ai));
