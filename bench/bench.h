@@ -48,9 +48,6 @@ using Rows = std::vector<Row>;
 // is the steadier measure: time slices given to other processes do not count.
 double now();
 
-// Seconds taken by one run of w, median of w.reps runs (inputs reset before each).
-double median_seconds(const Work& w);
-
 // Matrices of uniform random complex numbers, column major with ld = rows.
 std::vector<zcomplex> random_matrix(int rows, int cols, unsigned seed);
 
@@ -65,5 +62,20 @@ struct Machine {
     double read_gbytes = 0;  // streaming read bandwidth, one core
 };
 Machine measure_machine(const Options& opt);
+
+// A short run (about 10 ms) of the peak kernel, in GFLOP/s. The benchmark
+// measures it right before and after every timed run: on a shared machine
+// the rate a core delivers changes from one second to the next, and the
+// fraction of the peak measured next to a run is the figure that compares.
+double peak_burst();
+
+// One timed piece of work next to the peak: rate in GFLOP/s, the peak
+// around it, and their ratio (medians over w.reps runs).
+struct Rate {
+    double gflops = 0;
+    double peak = 0;
+    double of_peak = 0;
+};
+Rate measure(const Work& w);
 
 }  // namespace qivbench

@@ -62,7 +62,7 @@ void add_gemm_rows(Rows& rows, const Options& opt) {
             r.ours = gemm_work(qiv::ZGEMM, tt[0], tt[1], n, n, n, alpha, beta, opt.reps);
             const int pn = n < plain_max ? n : plain_max;
             r.plain = gemm_work(qivoracle::zgemm_plain, tt[0], tt[1], pn, pn, pn, alpha, beta, 1);
-            if (pn != n) r.note = "plain at n=" + std::to_string(pn) + ", 1 run";
+            r.note = pn != n ? "plain at n=" + std::to_string(pn) + ", 1 run" : "plain 1 run";
             rows.push_back(r);
         }
     }

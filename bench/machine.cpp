@@ -124,6 +124,15 @@ double read_sse2(const double* p, std::size_t n) {
 
 }  // namespace
 
+double peak_burst() {
+    // About 10 ms at the peak rate of the widest vector unit.
+    const qiv::Isa isa = qiv::best_isa();
+    const long iters = isa == qiv::Isa::avx512 ? 6'000'000L
+                       : isa == qiv::Isa::avx2 ? 12'000'000L
+                                               : 24'000'000L;
+    return peak_once(isa, iters);
+}
+
 Machine measure_machine(const Options& opt) {
     Machine m;
     const qiv::Isa isa = qiv::best_isa();
