@@ -21,6 +21,8 @@ struct Avx2Ops {
     static constexpr int NR = 4;
     static constexpr int MU = 1;   // units per register tile of the left "N" updates
     static constexpr int NRT = 4;  // columns per register tile of those updates
+    static constexpr int GN = 4;   // columns per group in the level-2 column forms
+    static constexpr int GD = 2;   // registers of TEMPs in the level-2 dot forms
     static constexpr int CW = 2;
     static constexpr int SV = 4;
 

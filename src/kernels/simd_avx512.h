@@ -24,6 +24,8 @@ struct Avx512Ops {
     static constexpr int NR = 12;  // columns of a register tile (24 accumulators)
     static constexpr int MU = 2;   // units per register tile of the left "N" updates
     static constexpr int NRT = 6;  // columns per register tile of those updates
+    static constexpr int GN = 8;   // columns per group in the level-2 column forms
+    static constexpr int GD = 2;   // registers of TEMPs in the level-2 dot forms
     static constexpr int CW = 4;   // complex elements per interleaved register
     static constexpr int SV = 8;   // interleaved registers per row strip
 

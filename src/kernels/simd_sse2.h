@@ -18,6 +18,8 @@ struct Sse2Ops {
     static constexpr int NR = 4;
     static constexpr int MU = 1;   // units per register tile of the left "N" updates
     static constexpr int NRT = 4;  // columns per register tile of those updates
+    static constexpr int GN = 4;   // columns per group in the level-2 column forms
+    static constexpr int GD = 4;   // registers of TEMPs in the level-2 dot forms
     static constexpr int CW = 1;
     static constexpr int SV = 4;
 

@@ -697,12 +697,18 @@ class LeftT {
 // chain TEMP := ALPHA*B(i, j) - sum over k = i+1 ... M-1 (in that order) of
 // op(A)(k, i)*B(k, j), divided by op(A)(i, i).
 
-// Loads n <= CW complex elements lying `stride` apart into one register.
+// Rows k0 ... k0+n-1 (n <= CW) of CW columns of B starting at column j0 (only
+// the first nc of them exist): afterwards v[r] holds row k0+r, one column per
+// complex element.
 template <class O>
-typename O::V gather(const zcomplex* p, idx stride, int n) {
-    alignas(64) zcomplex t[O::CW];
-    for (int c = 0; c < O::CW; ++c) t[c] = c < n ? p[c * stride] : zcomplex{0.0, 0.0};
-    return O::loadc(t);
+[[gnu::always_inline]] inline void rows_across(const zcomplex* b, idx ldb, int k0, int n, int j0,
+                                               int nc, typename O::V (&v)[O::CW]) {
+    constexpr int CW = O::CW;
+    for (int c = 0; c < CW; ++c) {
+        const zcomplex* p = b + k0 + (j0 + imin(c, nc - 1)) * ldb;
+        v[c] = c >= nc ? O::zero() : n == CW ? O::loadc(p) : O::loadc(p, n);
+    }
+    O::transpose(v);
 }
 
 template <class O, int G>
@@ -715,15 +721,22 @@ template <class O, int G>
     for (int q = 0; q < G; ++q) n[q] = imin(CW, ncols - q * CW > 0 ? ncols - q * CW : 0);
     for (int i = g.m - 1; i >= 0; --i) {
         V acc[G];
-        for (int q = 0; q < G; ++q) acc[q] = gather<O>(g.b + i + (j0 + q * CW) * ldb, ldb, n[q]);
+        for (int q = 0; q < G; ++q) {
+            V v[CW];
+            rows_across<O>(g.b, ldb, i, 1, j0 + q * CW, n[q], v);
+            acc[q] = v[0];
+        }
         const zcomplex* ai = g.a + static_cast<idx>(i) * lda;
-        for (int k = i + 1; k < g.m; ++k) {
-            const double ar = ai[k].re, aim = cj ? -ai[k].im : ai[k].im;
-            const V t1 = O::set1(ar), t2 = O::alt(-aim, aim);
-            const zcomplex* bk = g.b + k + static_cast<idx>(j0) * ldb;
+        for (int k0 = i + 1; k0 < g.m; k0 += CW) {
+            const int nk = imin(CW, g.m - k0);
             for (int q = 0; q < G; ++q) {
-                const V v = gather<O>(bk + q * CW * ldb, ldb, n[q]);
-                acc[q] = O::sub(acc[q], cmul<O>(v, O::swap(v), t1, t2));
+                V v[CW];
+                rows_across<O>(g.b, ldb, k0, nk, j0 + q * CW, n[q], v);
+                for (int r = 0; r < nk; ++r) {
+                    const double ar = ai[k0 + r].re, aim = cj ? -ai[k0 + r].im : ai[k0 + r].im;
+                    const V t1 = O::set1(ar), t2 = O::alt(-aim, aim);
+                    acc[q] = O::sub(acc[q], cmul<O>(v[r], O::swap(v[r]), t1, t2));
+                }
             }
         }
         alignas(64) zcomplex t[G * CW];

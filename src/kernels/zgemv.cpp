@@ -1,15 +1,23 @@
 // ZGEMV: y := alpha*op(A)*x + beta*y with op(A) = A, A^T or A^H.
 //
-// With op(A) = A the columns of A, scaled by alpha*x(j), are added into y one
-// after another; otherwise each y(j) gains alpha times the dot product of
-// column j of A (conjugated for "C") with x. Every product is formed, with no
-// test for zero elements of x.
+// The result is defined by plain loops: with op(A) = A the columns of A, scaled
+// by alpha*x(j), are added into y one after another; otherwise each y(j) gains
+// alpha times the dot product of column j of A (conjugated for "C") with x,
+// accumulated from zero in increasing row order. Every product is formed, with
+// no test for zero elements of x.
+//
+// This routine checks the arguments, takes the quick returns and hands the
+// scaling of y by beta and the products to the engine (kernels/matvec_engine.h), which
+// performs the same operations in the same order for every element, several
+// columns per pass and several elements per register, with the widest
+// instruction set the processor has.
 #include <cstddef>
 
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
+#include "kernels/matvec_engine.h"
 
 namespace qiv {
 
@@ -64,36 +72,10 @@ void ZGEMV(const char* trans, const int* m, const int* n, const zcomplex* alpha,
     const Walk wx = walk(lenx, *incx);
     const Walk wy = walk(leny, *incy);
 
-    // y := beta*y; a zero beta clears y without reading it.
-    if (!is_one(be)) {
-        for (int i = 1; i <= leny; ++i) {
-            zcomplex& yi = y[wy.pos(i)];
-            yi = is_zero(be) ? zc(0.0, 0.0) : be * yi;
-        }
-    }
-    if (is_zero(al)) return;
-
-    if (notrans) {
-        // y := alpha*A*x + y, one column of A at a time.
-        for (int j = 1; j <= N; ++j) {
-            const zcomplex t = al * x[wx.pos(j)];
-            for (int i = 1; i <= M; ++i) {
-                zcomplex& yi = y[wy.pos(i)];
-                yi = yi + t * a[at(i, j, LDA)];
-            }
-        }
-    } else {
-        // y(j) := alpha*(column j of A, conjugated for "C", dotted with x) + y(j).
-        for (int j = 1; j <= N; ++j) {
-            zcomplex t = zc(0.0, 0.0);
-            for (int i = 1; i <= M; ++i) {
-                const zcomplex aij = conja ? conj(a[at(i, j, LDA)]) : a[at(i, j, LDA)];
-                t = t + aij * x[wx.pos(i)];
-            }
-            zcomplex& yj = y[wy.pos(j)];
-            yj = yj + al * t;
-        }
-    }
+    const MvOp op = notrans ? MvOp::none : conja ? MvOp::conj : MvOp::trans;
+    const GemvArgs g{
+        op, M, N, al, a, LDA, MvIn{x + wx.start, wx.inc}, be, MvVec{y + wy.start, wy.inc}};
+    gemv_engine(best_isa(), g);
 }
 
 }  // namespace qiv

@@ -1,12 +1,17 @@
 // ZGERC: the conjugated rank-one update A := alpha*x*y^H + A.
 //
-// Column j of A gains x scaled by alpha*conj(y(j)); a column whose y(j) is
-// zero is left untouched, NaNs and infinities in it included.
+// The result is defined by a plain loop: column j of A gains x scaled by
+// alpha*conj(y(j)); a column whose y(j) is zero is left untouched, NaNs and
+// infinities in it included. This routine checks the arguments, takes the
+// quick return and hands the loop to the engine (kernels/matvec_engine.h),
+// which updates several columns per pass with the same operations on every
+// element.
 #include <cstddef>
 
 #include "frame/complex.h"
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
+#include "kernels/matvec_engine.h"
 
 namespace qiv {
 
@@ -48,19 +53,10 @@ void ZGERC(const int* m, const int* n, const zcomplex* alpha, const zcomplex* x,
     const int M = *m, N = *n, LDA = *lda;
     if (M == 0 || N == 0 || is_zero(*alpha)) return;
 
-    const zcomplex al = *alpha;
     const Walk wx = walk(M, *incx);
     const Walk wy = walk(N, *incy);
-
-    for (int j = 1; j <= N; ++j) {
-        const zcomplex yj = y[wy.pos(j)];
-        if (is_zero(yj)) continue;
-        const zcomplex t = al * conj(yj);
-        for (int i = 1; i <= M; ++i) {
-            zcomplex& aij = a[at(i, j, LDA)];
-            aij = aij + x[wx.pos(i)] * t;
-        }
-    }
+    const GercArgs g{M, N, *alpha, MvIn{x + wx.start, wx.inc}, MvIn{y + wy.start, wy.inc}, a, LDA};
+    gerc_engine(best_isa(), g);
 }
 
 }  // namespace qiv
