@@ -28,8 +28,8 @@ struct Avx512 {
     };
     static constexpr int W = 8;
     static constexpr int NR = 12;
-    static constexpr int MC_N = 256;
-    static constexpr int KC_N = 128;
+    static constexpr int MC_N = 336;
+    static constexpr int KC_N = 96;
     static constexpr int MC_T = 16;
     static constexpr int NC_T = 168;
     static constexpr int KC_T = 72;
