@@ -478,26 +478,36 @@ class LeftN {
             }
         }
         const unsigned all = (1u << CW) - 1;
+        const V minus_plus = O::alt(-1.0, 1.0);
         for (int p = 0; p < rows; ++p) {
             const int r = d_ > 0 ? p : rows - 1 - p;
             const int k = i0 + r;
-            unsigned zeros = 0;
+            unsigned zeros = 0, z[NQ];
+            V b[NQ], bs[NQ];
+            for (int q = 0; q < NQ; ++q) bs[q] = O::zero();
+            bool any = false;
             for (int q = 0; q < NQ; ++q) {
-                V b = R[r][q];
-                const unsigned z = O::zero_bits(b);
-                zeros |= z << (q * CW);
-                if (z == all) continue;
+                b[q] = R[r][q];
+                z[q] = O::zero_bits(b[q]);
+                zeros |= z[q] << (q * CW);
+                if (z[q] == all) continue;
+                any = true;
                 if (nounit_) {
-                    b = O::select(z, b, cdiv<O>(b, A(k, k)));
-                    R[r][q] = b;
+                    b[q] = O::select(z[q], b[q], cdiv<O>(b[q], A(k, k)));
+                    R[r][q] = b[q];
                 }
-                const V bs = O::swap(b);
+                bs[q] = O::swap(b[q]);
+            }
+            if (any) {
                 for (int p2 = p + 1; p2 < rows; ++p2) {
                     const int r2 = d_ > 0 ? p2 : rows - 1 - p2;
                     const zcomplex a = A(i0 + r2, k);
-                    const V upd =
-                        O::sub(R[r2][q], cmul<O>(b, bs, O::set1(a.re), O::alt(-a.im, a.im)));
-                    R[r2][q] = z == 0 ? upd : O::select(z, R[r2][q], upd);
+                    const V t1 = O::set1(a.re), t2 = O::mul(O::set1(a.im), minus_plus);
+                    for (int q = 0; q < NQ; ++q) {
+                        if (z[q] == all) continue;
+                        const V upd = O::sub(R[r2][q], cmul<O>(b[q], bs[q], t1, t2));
+                        R[r2][q] = z[q] == 0 ? upd : O::select(z[q], R[r2][q], upd);
+                    }
                 }
             }
             skip[p] = static_cast<std::uint16_t>(zeros & ((1u << nr) - 1));
