@@ -71,7 +71,7 @@ enum class SMode { lrow, lcol };
 template <class O, int NR, SMode SM, bool ConjS, bool Prefetch = false>
 [[gnu::always_inline]] inline void accumulate(int kc, const double* vp, const zcomplex* s, idx ld,
                                               typename O::V (&re)[NR], typename O::V (&im)[NR],
-                                              const zcomplex* pf = nullptr) {
+                                              const zcomplex* pf = nullptr, int pfn = 0) {
     using V = typename O::V;
     const idx lstep = SM == SMode::lrow ? ld : 1;
     const idx cstep = SM == SMode::lcol ? ld : 1;
@@ -80,10 +80,10 @@ template <class O, int NR, SMode SM, bool ConjS, bool Prefetch = false>
         vp += 2 * O::W;
         const V vn = ConjS ? O::neg(vr) : O::neg(vi);
         if constexpr (Prefetch) {
-            // The same l of the next tile (NR further along c), into the
-            // second-level cache.
-            for (int c = 0; c < NR; c += 4) __builtin_prefetch(pf + c, 0, 2);
-            __builtin_prefetch(pf + NR - 1, 0, 2);
+            // The same l of the next tile (its pfn elements along c), into
+            // the second-level cache.
+            for (int c = 0; c < pfn; c += 4) __builtin_prefetch(pf + c, 0, 2);
+            __builtin_prefetch(pf + pfn - 1, 0, 2);
             pf += lstep;
         }
 #pragma GCC unroll 16
@@ -176,7 +176,7 @@ struct Region {
 // Prefetches part `part` of `parts` of the cache lines of r into the
 // second-level cache.
 inline void prefetch_part(const Region& r, int part, int parts) {
-    if (r.count == 0 || part < 0 || part >= parts) return;
+    if (r.count == 0 || r.bytes == 0 || part < 0 || part >= parts) return;
     const int per = (r.bytes + 63) / 64 + 1;  // lines a segment can touch
     const long total = static_cast<long>(per) * r.count;
     const long lo = total * part / parts, hi = total * (part + 1) / parts;
@@ -211,7 +211,7 @@ enum class CInit { keep, zero, scale };
 // of A with the panel of TEMP values.
 template <class O, int NR, bool Prefetch = false>
 [[gnu::noinline]] void n_tile(int kc, const double* panel, const zcomplex* a, idx lda, zcomplex* c,
-                              idx ldc, int nj, CInit init, zcomplex beta) {
+                              idx ldc, int nj, CInit init, zcomplex beta, int next_rows = 0) {
     using V = typename O::V;
     V re[NR], im[NR];
     if (init == CInit::zero) {
@@ -230,7 +230,7 @@ template <class O, int NR, bool Prefetch = false>
             }
         }
     }
-    accumulate<O, NR, SMode::lrow, false, Prefetch>(kc, panel, a, lda, re, im, a + NR);
+    accumulate<O, NR, SMode::lrow, false, Prefetch>(kc, panel, a, lda, re, im, a + NR, next_rows);
     store_transposed<O, NR>(c, ldc, nj, re, im);
 }
 
@@ -257,7 +257,10 @@ void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel
     if (g.opb == GemmOp::none) {
         // Columns of B run over l: G steps of W columns at a time, transposed.
         const zcomplex* col[W];
-        for (int p = 0; p < W; ++p) col[p] = g.b + l0 + (j0 + O::lane_row(p)) * ldb;
+        for (int p = 0; p < W; ++p) {
+            const int j = O::lane_row(p) < nj ? O::lane_row(p) : 0;
+            col[p] = g.b + l0 + (j0 + j) * ldb;
+        }
         int l = 0;
         if (nj == W) {
             // Whole groups of G steps with every column present: registers only.
@@ -328,8 +331,8 @@ template <class O>
                     // The first column unit brings this block of A into the
                     // caches: it asks for the next tile's rows while it works.
                     if (jr == 0 && ir + NR < mc) {
-                        n_tile<O, NR, true>(kc, panel, a0 + ir, lda, c0 + ir, ldc, nj, init,
-                                            g.beta);
+                        n_tile<O, NR, true>(kc, panel, a0 + ir, lda, c0 + ir, ldc, nj, init, g.beta,
+                                            imin(NR, mc - ir - NR));
                     } else {
                         n_tile<O, NR>(kc, panel, a0 + ir, lda, c0 + ir, ldc, nj, init, g.beta);
                     }
@@ -356,7 +359,10 @@ void pack_unit(const zcomplex* a, idx lda, int i0, int rows, int l0, int kc, boo
     using V = typename O::V;
     constexpr int W = O::W, G = O::W / 2;
     const zcomplex* col[W];
-    for (int p = 0; p < W; ++p) col[p] = a + l0 + (i0 + O::lane_row(p)) * lda;
+    for (int p = 0; p < W; ++p) {
+        const int i = O::lane_row(p) < rows ? O::lane_row(p) : 0;
+        col[p] = a + l0 + (i0 + i) * lda;
+    }
     int l = 0;
     if (rows == W) {
         // Whole groups of G steps with every row present: registers only.

@@ -241,7 +241,7 @@ TEST_P(GemmFast, MediumSizes) { sweep({15, 16, 17, 31, 32, 33, 63, 64, 65}, 14, 
 // Sizes around the depth and row blocks (several blocks of K, of the rows of
 // C and of the columns of C in one call).
 TEST_P(GemmFast, BlockBoundaries) {
-    sweep({1, 8, 71, 73, 95, 97, 127, 128, 129, 167, 169, 255, 257, 335, 337}, 3, 33);
+    sweep({1, 8, 71, 73, 95, 97, 127, 128, 129, 167, 169, 255, 256, 257, 335, 337}, 3, 33);
 }
 
 // A few larger multiplies of every combination.
