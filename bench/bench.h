@@ -63,6 +63,10 @@ struct Machine {
 };
 Machine measure_machine(const Options& opt);
 
+// ZTRSM, ZGEMV, ZGETRF and ZGESV (bench_rows_trsm_gemv_lu.cpp); the machine's
+// read bandwidth goes into the ZGEMV notes.
+void add_trsm_gemv_lu_rows(Rows& rows, const Options& opt, const Machine& mach);
+
 // A short run (about 10 ms) of the peak kernel, in GFLOP/s. The benchmark
 // measures it right before and after every timed run: on a shared machine
 // the rate a core delivers changes from one second to the next, and the

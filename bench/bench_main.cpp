@@ -93,8 +93,7 @@ int main(int argc, char** argv) {
 
     Rows rows;
     add_gemm_rows(rows, opt);
-    // Later groups: ZTRSM (left lower unit, left upper non-unit, n right-hand
-    // sides), ZGEMV N/C at n = 2000, ZGETRF and ZGESV at n = 500, 1000, 2000.
+    add_trsm_gemv_lu_rows(rows, opt, mach);
 
     std::printf("%-10s %-24s %9s %9s %9s %10s %10s  %s\n", "routine", "shape", "ours GF/s",
                 "peak GF/s", "ours/peak", "plain GF/s", "ours/plain", "note");

@@ -25,6 +25,9 @@ inline int imin(int a, int b) { return a < b ? a : b; }
 // non-unit increment.
 constexpr int kChunk = 1024;
 
+static_assert(kChunk * sizeof(zcomplex) <= matvec_engine_stack_bound - 8192,
+              "chunk buffer within the stack bound");
+
 // How far ahead (in elements) the dot form fetches its columns.
 constexpr int kAhead = 96;
 

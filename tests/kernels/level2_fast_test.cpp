@@ -119,12 +119,14 @@ class Level2Fast : public ::testing::TestWithParam<Isa> {
 
     // ZGEMV through the engine of the tested instruction set, with the quick
     // returns of the routine in front.
-    void gemv_case(const char* trans, int m, int n, Data d, std::uint64_t seed) {
+    // force_inc, when not zero, replaces the increments drawn.
+    void gemv_case(const char* trans, int m, int n, Data d, std::uint64_t seed, int force_inc = 0) {
         Rng rng(seed);
         const bool nt = trans[0] == 'N';
         const int lenx = nt ? n : m, leny = nt ? m : n;
         const int pad = rng.below(3), lda = std::max(1, m + pad);
-        const int incx = pick_inc(rng), incy = pick_inc(rng);
+        int incx = pick_inc(rng), incy = pick_inc(rng);
+        if (force_inc != 0) incx = incy = force_inc;
         const zcomplex alpha = pick_scalar(rng, true), beta = pick_scalar(rng, true);
         Padded a(m, n, lda, seed + 1);
         for (int j = 1; j <= n; ++j)
@@ -152,10 +154,11 @@ class Level2Fast : public ::testing::TestWithParam<Isa> {
                          << " at slot " << k;
     }
 
-    void gerc_case(int m, int n, Data d, std::uint64_t seed) {
+    void gerc_case(int m, int n, Data d, std::uint64_t seed, int force_inc = 0) {
         Rng rng(seed);
         const int lda = std::max(1, m + rng.below(3));
-        const int incx = pick_inc(rng), incy = pick_inc(rng);
+        int incx = pick_inc(rng), incy = pick_inc(rng);
+        if (force_inc != 0) incx = incy = force_inc;
         const zcomplex alpha = pick_scalar(rng, false);
         Padded a(m, n, lda, seed + 1);
         for (int j = 1; j <= n; ++j)
@@ -253,6 +256,15 @@ TEST_P(Level2Fast, GemvLargerSizes) {
                 gemv_case(t, m, n, static_cast<Data>(rng.below(3)), rng.engine()());
                 if (HasFailure()) return;
             }
+}
+
+// Non-unit increments longer than the on-stack chunk of the column forms.
+TEST_P(Level2Fast, LongStridedVectors) {
+    Rng rng(9);
+    for (const int inc : {2, -3}) {
+        gemv_case("N", 1100 + 300 * (inc > 0), 5, Data::uniform, rng.engine()(), inc);
+        gerc_case(1030 + 300 * (inc > 0), 6, Data::sparse, rng.engine()(), inc);
+    }
 }
 
 // TRANS = "N" with a zero x(j) and an infinity in column j: not skipped, so

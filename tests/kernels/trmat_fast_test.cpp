@@ -238,14 +238,14 @@ class TrmatFast : public ::testing::TestWithParam<Isa> {
     }
 };
 
-// Every M and N from 1 to 9: partial units, tiles and strips.
+// Every M and N from 0 to 9: partial units, tiles and strips.
 TEST_P(TrmatFast, SmallSizesExhaustive) {
     Rng rng(11);
     const auto engine = engine_of(GetParam());
     for (const bool solve : {true, false})
         for (const Options& o : all_options())
-            for (int m = 1; m <= 9; ++m)
-                for (int n = 1; n <= 9; ++n) {
+            for (int m = 0; m <= 9; ++m)
+                for (int n = 0; n <= 9; ++n) {
                     Case t{solve,
                            o,
                            m,
@@ -274,9 +274,61 @@ TEST_P(TrmatFast, BlockBoundaries) {
 // A few larger problems of every case.
 TEST_P(TrmatFast, Larger) { sweep({300, 530}, {130, 61}, 1, 44); }
 
+// A right-hand side that is an identity block: long runs of zero B(k, j)
+// (whole steps skipped, partial steps done element by element).
+TEST_P(TrmatFast, IdentityRightHandSides) {
+    const auto engine = engine_of(GetParam());
+    for (const bool solve : {true, false})
+        for (const Options& o : all_options()) {
+            if (o.side[0] != 'L') continue;
+            const int m = 150, n = 40;
+            Rng rng(8);
+            Padded a(m, m, m + 1, 3), b(m, n, m, 4);
+            fill_a(a, Data::uniform, rng);
+            for (int j = 1; j <= n; ++j)
+                for (int i = 1; i <= m; ++i) b(i, j) = zc(i == j + 50 ? 1.0 : 0.0, 0.0);
+            Padded want = b;
+            const zcomplex alpha = zc(1.0, 0.0);
+            const int lda = a.ld(), ldb = b.ld();
+            (solve ? qivoracle::ztrsm_plain : qivoracle::ztrmm_plain)(
+                o.side, o.uplo, o.trans, o.diag, &m, &n, &alpha, a.data(), &lda, want.data(), &ldb);
+            engine(solve, o, &m, &n, &alpha, a.data(), &lda, b.data(), &ldb);
+            const auto got = b.block(), exp = want.block();
+            EXPECT_EQ(qivtest::first_difference(got.data(), exp.data(), got.size()), -1)
+                << (solve ? "ZTRSM " : "ZTRMM ") << o.side << o.uplo << o.trans << o.diag;
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, TrmatFast, ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
                          [](const ::testing::TestParamInfo<Isa>& p) {
                              return std::string(qiv::isa_name(p.param));
                          });
+
+// ZTRSM and ZTRMM themselves (argument checks, quick returns, ALPHA = 0, then
+// the engine of the best instruction set) against the plain loops.
+TEST(TrmatFastRoutines, WholeRoutinesMatchPlainLoops) {
+    Rng rng(66);
+    const int sizes[] = {0, 1, 2, 7, 8, 9, 17, 33, 130};
+    const auto routine = [](bool solve, const Options& o, const int* m, const int* n,
+                            const zcomplex* alpha, const zcomplex* a, const int* lda, zcomplex* b,
+                            const int* ldb) {
+        (solve ? qiv::ZTRSM : qiv::ZTRMM)(o.side, o.uplo, o.trans, o.diag, m, n, alpha, a, lda, b,
+                                          ldb);
+    };
+    for (const bool solve : {true, false})
+        for (const Options& o : all_options())
+            for (int r = 0; r < 3; ++r) {
+                Case t{solve,
+                       o,
+                       sizes[rng.below(9)],
+                       sizes[rng.below(9)],
+                       rng.below(4) == 0 ? zc(rng.below(2) ? 0.0 : -0.0, 0.0) : pick_alpha(rng),
+                       static_cast<Data>(rng.below(3)),
+                       rng.below(3),
+                       rng.engine()()};
+                check(t, routine);
+                if (HasFailure()) return;
+            }
+}
 
 }  // namespace
