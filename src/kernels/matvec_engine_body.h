@@ -28,8 +28,19 @@ constexpr int kChunk = 1024;
 static_assert(kChunk * sizeof(zcomplex) <= matvec_engine_stack_bound - 8192,
               "chunk buffer within the stack bound");
 
-// How far ahead (in elements) the dot form fetches its columns.
+// How far ahead (in elements) the column streams are fetched.
 constexpr int kAhead = 96;
+
+// Asks for the cache line `ahead` elements after p (before it for a negative
+// value). The address is formed as an integer: it may lie past the end of
+// the column, and a prefetch never faults.
+template <int Write>
+[[gnu::always_inline]] inline void fetch_ahead(const zcomplex* p, idx ahead) {
+    const std::uintptr_t q =
+        reinterpret_cast<std::uintptr_t>(p) +
+        static_cast<std::uintptr_t>(ahead * static_cast<idx>(sizeof(zcomplex)));
+    __builtin_prefetch(reinterpret_cast<const void*>(q), Write, 3);
+}
 
 template <class O>
 [[gnu::always_inline]] inline typename O::V cmul(typename O::V v, typename O::V vs,
@@ -58,7 +69,7 @@ template <class O, int NC, bool Sub>
         V acc = O::loadc(y + i);
 #pragma GCC unroll 8
         for (int c = 0; c < NC; ++c) {
-            __builtin_prefetch(cp[c] + i + kAhead, 0, 3);
+            fetch_ahead<0>(cp[c] + i, kAhead);
             const V a = O::loadc(cp[c] + i);
             const V d = cmul<O>(a, O::swap(a), t1[c], t2[c]);
             acc = Sub ? O::sub(acc, d) : O::add(acc, d);
@@ -155,7 +166,7 @@ template <class O, int G, bool Sub, bool Conj>
                 const zcomplex* p = a + lo + (q * CW + imin(c, nc[q] - 1)) * lda;
                 // The columns are read as several streams at once; fetching
                 // ahead keeps them flowing (a prefetch never faults).
-                __builtin_prefetch(p + dir * kAhead, 0, 3);
+                fetch_ahead<0>(p, dir * kAhead);
                 v[c] = c >= nc[q] ? O::zero() : n == CW ? O::loadc(p) : O::loadc(p, n);
             }
             O::transpose(v);
@@ -260,7 +271,7 @@ template <class O, int NC>
         const V xv = O::loadc(x + i), xs = O::swap(xv);
 #pragma GCC unroll 8
         for (int c = 0; c < NC; ++c) {
-            __builtin_prefetch(cp[c] + i + kAhead, 1, 3);
+            fetch_ahead<1>(cp[c] + i, kAhead);
             O::storec(cp[c] + i, O::add(O::loadc(cp[c] + i), cmul<O>(xv, xs, t1[c], t2[c])));
         }
     }
