@@ -825,13 +825,30 @@ template <class O, int NV>
     for (int q = 0; q < NV; ++q) v[q] = cmul<O>(v[q], O::swap(v[q]), t1, t2);
 }
 
+// c := c -/+ t*u (Sub) on every register of a strip.
+template <class O, int NV, bool Sub>
+[[gnu::always_inline]] inline void strip_axpy(typename O::V (&c)[NV], const typename O::V (&u)[NV],
+                                              zcomplex t) {
+    const typename O::V t1 = bc_re<O>(t), t2 = bc_im<O>(t);
+    for (int q = 0; q < NV; ++q) {
+        const typename O::V d = cmul<O>(u[q], O::swap(u[q]), t1, t2);
+        c[q] = Sub ? O::sub(c[q], d) : O::add(c[q], d);
+    }
+}
+
+// The plain loops of the right-hand cases on one strip of rows. Where the
+// order of the loops allows, two consecutive steps of the outer loop are done
+// together, so that every other column passes through the registers once for
+// both: their updates still reach each element in the loop's order. ZTRSM
+// "N" lower is the exception: each column's chain starts with the column
+// just finished, so its columns go one at a time.
 template <class O, int NV, bool Solve>
 [[gnu::noinline]] void right_strip(const TrmatArgs& g, int i0, int last) {
     using V = typename O::V;
     const Strip<O, NV> st{last};
     const int N = g.n;
     const idx lda = g.lda, ldb = g.ldb;
-    const bool cj = g.op == TrOp::conj, nounit = !g.unit;
+    const bool cj = g.op == TrOp::conj, nounit = !g.unit, up = g.upper;
     const zcomplex al = g.alpha, one{1.0, 0.0};
     zcomplex* b = g.b + i0;
     auto col = [&](int j) { return b + j * ldb; };
@@ -840,72 +857,159 @@ template <class O, int NV, bool Solve>
 
     if (g.op == TrOp::none) {
         // Column j is finished in registers: its scaling, the updates from
-        // the other columns k in the plain order, and (ZTRSM) the reciprocal.
-        const bool up = g.upper;
-        for (int t = 0; t < N; ++t) {
-            // ZTRSM: upper runs j = 0 ... N-1, lower j = N-1 ... 0;
-            // ZTRMM: the other way round.
-            const int j = (up == Solve) ? t : N - 1 - t;
-            V c[NV];
-            st.load(col(j), c);
-            if (Solve) {
-                if (!is_one(al)) strip_scale<O, NV>(c, al);
-            } else {
-                zcomplex d = al;
-                if (nounit) d = d * A(j, j);
-                strip_scale<O, NV>(c, d);
-            }
-            const int k0 = up ? 0 : j + 1, k1 = up ? j : N;
-            for (int k = k0; k < k1; ++k) {
-                const zcomplex akj = A(k, j);
-                if (is_zero(akj)) continue;
-                const zcomplex tk = Solve ? akj : al * akj;
-                const V t1 = bc_re<O>(tk), t2 = bc_im<O>(tk);
-                const zcomplex* bk = col(k);
-                V u[NV];
-                st.load(bk, u);
-                for (int q = 0; q < NV; ++q) {
-                    const V d = cmul<O>(u[q], O::swap(u[q]), t1, t2);
-                    c[q] = Solve ? O::sub(c[q], d) : O::add(c[q], d);
+        // the other columns k in increasing k, and (ZTRSM) the reciprocal.
+        // ZTRSM upper and ZTRMM lower run j upwards, the others downwards.
+        const bool asc = up == Solve;
+        const bool fuse = !Solve || up;
+        for (int t = 0; t < N;) {
+            const int j = asc ? t : N - 1 - t;
+            if (!fuse || t + 1 == N) {
+                V c[NV];
+                st.load(col(j), c);
+                if (Solve) {
+                    if (!is_one(al)) strip_scale<O, NV>(c, al);
+                } else {
+                    strip_scale<O, NV>(c, nounit ? al * A(j, j) : al);
                 }
+                const int k0 = up ? 0 : j + 1, k1 = up ? j : N;
+                for (int k = k0; k < k1; ++k) {
+                    const zcomplex akj = A(k, j);
+                    if (is_zero(akj)) continue;
+                    V u[NV];
+                    st.load(col(k), u);
+                    strip_axpy<O, NV, Solve>(c, u, Solve ? akj : al * akj);
+                }
+                if (Solve && nounit) strip_scale<O, NV>(c, one / A(j, j));
+                st.store(col(j), c);
+                ++t;
+                continue;
             }
-            if (Solve && nounit) strip_scale<O, NV>(c, one / A(j, j));
-            st.store(col(j), c);
+            // Columns j and j2, next in the loop's order.
+            const int j2 = asc ? j + 1 : j - 1;
+            V c1[NV], c2[NV];
+            st.load(col(j), c1);
+            st.load(col(j2), c2);
+            // The updates both columns receive: from the columns k before
+            // min(j, j2) (upper) or after max(j, j2) (ZTRMM lower).
+            const auto both = [&](int k0, int k1) {
+                for (int k = k0; k < k1; ++k) {
+                    const zcomplex a1 = A(k, j), a2 = A(k, j2);
+                    const bool z1 = is_zero(a1), z2 = is_zero(a2);
+                    if (z1 && z2) continue;
+                    V u[NV];
+                    st.load(col(k), u);
+                    if (!z1) strip_axpy<O, NV, Solve>(c1, u, Solve ? a1 : al * a1);
+                    if (!z2) strip_axpy<O, NV, Solve>(c2, u, Solve ? a2 : al * a2);
+                }
+            };
+            if (Solve) {
+                // ZTRSM upper, j2 = j + 1: column j2's last update comes
+                // from column j once j is final.
+                if (!is_one(al)) {
+                    strip_scale<O, NV>(c1, al);
+                    strip_scale<O, NV>(c2, al);
+                }
+                both(0, j);
+                if (nounit) strip_scale<O, NV>(c1, one / A(j, j));
+                const zcomplex a = A(j, j2);
+                if (!is_zero(a)) strip_axpy<O, NV, true>(c2, c1, a);
+                if (nounit) strip_scale<O, NV>(c2, one / A(j2, j2));
+            } else if (up) {
+                // ZTRMM upper, j2 = j - 1: column j's last update comes from
+                // column j2 as it was (still so in memory).
+                strip_scale<O, NV>(c1, nounit ? al * A(j, j) : al);
+                strip_scale<O, NV>(c2, nounit ? al * A(j2, j2) : al);
+                both(0, j2);
+                const zcomplex a = A(j2, j);
+                if (!is_zero(a)) {
+                    V u[NV];
+                    st.load(col(j2), u);
+                    strip_axpy<O, NV, false>(c1, u, al * a);
+                }
+            } else {
+                // ZTRMM lower, j2 = j + 1: column j's first update comes from
+                // column j2 as it was, before j2 is scaled.
+                strip_scale<O, NV>(c1, nounit ? al * A(j, j) : al);
+                const zcomplex a = A(j2, j);
+                if (!is_zero(a)) strip_axpy<O, NV, false>(c1, c2, al * a);
+                strip_scale<O, NV>(c2, nounit ? al * A(j2, j2) : al);
+                both(j2 + 1, N);
+            }
+            st.store(col(j), c1);
+            st.store(col(j2), c2);
+            t += 2;
         }
-    } else {
-        // Column k is the multiplier for the other columns j in turn.
-        const bool up = g.upper;
-        for (int t = 0; t < N; ++t) {
-            // ZTRSM: upper runs k = N-1 ... 0, lower k = 0 ... N-1; ZTRMM the
-            // other way round.
-            const int k = (up == Solve) ? N - 1 - t : t;
-            V u[NV], us[NV];
+        return;
+    }
+
+    // op(A) transposed: column k is the multiplier for the other columns j
+    // in turn. ZTRSM upper and ZTRMM lower run k downwards, the others
+    // upwards. Two steps k, k2 at a time.
+    const bool asc = up != Solve;
+    for (int t = 0; t < N;) {
+        const int k = asc ? t : N - 1 - t;
+        if (t + 1 == N) {
+            V u[NV];
             st.load(col(k), u);
             if (Solve && nounit) strip_scale<O, NV>(u, one / opA(k, k));
-            for (int q = 0; q < NV; ++q) us[q] = O::swap(u[q]);
             const int j0 = up ? 0 : k + 1, j1 = up ? k : N;
             for (int j = j0; j < j1; ++j) {
                 const zcomplex ajk = A(j, k);
                 if (is_zero(ajk)) continue;
-                const zcomplex tj = Solve ? (cj ? conj(ajk) : ajk) : al * (cj ? conj(ajk) : ajk);
-                const V t1 = bc_re<O>(tj), t2 = bc_im<O>(tj);
                 V c[NV];
                 st.load(col(j), c);
-                for (int q = 0; q < NV; ++q) {
-                    const V d = cmul<O>(u[q], us[q], t1, t2);
-                    c[q] = Solve ? O::sub(c[q], d) : O::add(c[q], d);
-                }
+                strip_axpy<O, NV, Solve>(c, u, Solve ? opA(j, k) : al * opA(j, k));
                 st.store(col(j), c);
             }
             if (Solve) {
                 if (!is_one(al)) strip_scale<O, NV>(u, al);
             } else {
-                zcomplex d = al;
-                if (nounit) d = d * opA(k, k);
+                const zcomplex d = nounit ? al * opA(k, k) : al;
                 if (!is_one(d)) strip_scale<O, NV>(u, d);
             }
             st.store(col(k), u);
+            break;
         }
+        const int k2 = asc ? k + 1 : k - 1;
+        V u1[NV], u2[NV];
+        st.load(col(k), u1);
+        st.load(col(k2), u2);
+        if (Solve) {
+            // Step k: the reciprocal, then column k2 (within step k's range)
+            // gets its update before its own step.
+            if (nounit) strip_scale<O, NV>(u1, one / opA(k, k));
+            if (!is_zero(A(k2, k))) strip_axpy<O, NV, true>(u2, u1, opA(k2, k));
+            if (nounit) strip_scale<O, NV>(u2, one / opA(k2, k2));
+        }
+        // The columns both steps update, step k first.
+        const int j0 = up ? 0 : (k > k2 ? k : k2) + 1, j1 = up ? (k < k2 ? k : k2) : N;
+        for (int j = j0; j < j1; ++j) {
+            const zcomplex a1 = A(j, k), a2 = A(j, k2);
+            const bool z1 = is_zero(a1), z2 = is_zero(a2);
+            if (z1 && z2) continue;
+            V c[NV];
+            st.load(col(j), c);
+            if (!z1) strip_axpy<O, NV, Solve>(c, u1, Solve ? opA(j, k) : al * opA(j, k));
+            if (!z2) strip_axpy<O, NV, Solve>(c, u2, Solve ? opA(j, k2) : al * opA(j, k2));
+            st.store(col(j), c);
+        }
+        if (Solve) {
+            if (!is_one(al)) {
+                strip_scale<O, NV>(u1, al);
+                strip_scale<O, NV>(u2, al);
+            }
+        } else {
+            // ZTRMM: column k is scaled at the end of step k, then step k2
+            // adds its update to it (column k lies in step k2's range).
+            const zcomplex d1 = nounit ? al * opA(k, k) : al;
+            if (!is_one(d1)) strip_scale<O, NV>(u1, d1);
+            if (!is_zero(A(k, k2))) strip_axpy<O, NV, false>(u1, u2, al * opA(k, k2));
+            const zcomplex d2 = nounit ? al * opA(k2, k2) : al;
+            if (!is_one(d2)) strip_scale<O, NV>(u2, d2);
+        }
+        st.store(col(k), u1);
+        st.store(col(k2), u2);
+        t += 2;
     }
 }
 
