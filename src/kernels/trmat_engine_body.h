@@ -174,8 +174,16 @@ struct Prefetch {
         const int lines = (rows + 3) / 4, total = lines * cols;
         const int b = static_cast<int>(static_cast<long long>(total) * q / parts);
         const int e = static_cast<int>(static_cast<long long>(total) * (q + 1) / parts);
-        for (int x = b; x < e; ++x)
-            __builtin_prefetch(base + (x / lines) * ld + (x % lines) * 4, 0, 2);
+        int c = b / lines, x = b - c * lines;
+        const zcomplex* p = base + c * ld + x * 4;
+        for (int i = b; i < e; ++i) {
+            __builtin_prefetch(p, 0, 2);
+            p += 4;
+            if (++x == lines) {
+                x = 0;
+                p = base + (++c) * ld;
+            }
+        }
     }
 };
 
