@@ -383,26 +383,43 @@ class LeftN {
         for (int jt = 0; jt < g_.n; jt += NR) {
             const int nr = imin(NR, g_.n - jt);
             if (!solve_) form_panel(row(q0), q1 - q0, jt, nr, panel, skip);
-            for (int u0 = q0; u0 < q1; u0 += W) {
-                const int rows = imin(W, q1 - u0);
-                const int i0 = top(u0, u0 + rows);
-                zcomplex* c0 = g_.b + static_cast<idx>(jt) * ldb_;
+            // The in-group updates of rows at positions r0 ... r1-1 from the
+            // rows at positions f0 ... f1-1 (in that order).
+            zcomplex* c0 = g_.b + static_cast<idx>(jt) * ldb_;
+            const auto update = [&](int r0, int r1, int f0, int f1) {
+                if (f0 >= f1 || r0 >= r1) return;
+                const zcomplex* u0 = g_.a + static_cast<idx>(row(f0)) * lda_;
                 if (solve_) {
-                    if (u0 > q0) {
-                        const int k0 = row(q0);
-                        tiles_over_units<O, true>(nr, u0 - q0, g_.a + static_cast<idx>(k0) * lda_,
-                                                  d_ * lda_, i0, rows, panel, skip, c0, ldb_);
-                    }
-                    solve_unit(u0, rows, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
+                    tiles_over_units<O, true>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1), r1 - r0,
+                                              panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
                 } else {
-                    multiply_unit(u0, rows, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
-                    const int f0 = u0 + rows;
-                    if (f0 < q1) {
-                        const int k0 = row(f0);
-                        tiles_over_units<O, false>(nr, q1 - f0, g_.a + static_cast<idx>(k0) * lda_,
-                                                   d_ * lda_, i0, rows, panel + (f0 - q0) * NR,
-                                                   skip + (f0 - q0), c0, ldb_);
+                    tiles_over_units<O, false>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1), r1 - r0,
+                                               panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
+                }
+            };
+            // Units in pairs, so that the rows both need go through tiles of
+            // two units.
+            for (int u0 = q0; u0 < q1; u0 += 2 * W) {
+                const int u1 = imin(u0 + W, q1), u2 = imin(u0 + 2 * W, q1);
+                if (solve_) {
+                    // ZTRSM: the solved rows before the pair, then the first
+                    // unit's triangle, its rows for the second unit, and the
+                    // second unit's triangle.
+                    update(u0, u2, q0, u0);
+                    solve_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
+                    if (u1 < u2) {
+                        update(u1, u2, u0, u1);
+                        solve_unit(u1, u2 - u1, jt, nr, panel + (u1 - q0) * NR, skip + (u1 - q0));
                     }
+                } else {
+                    // ZTRMM: both triangles, the second unit's rows for the
+                    // first unit, then the rows after the pair for both.
+                    multiply_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
+                    if (u1 < u2)
+                        multiply_unit(u1, u2 - u1, jt, nr, panel + (u1 - q0) * NR,
+                                      skip + (u1 - q0));
+                    update(u0, u1, u1, u2);
+                    update(u0, u2, u2, q1);
                 }
             }
         }
