@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "frame/complex.h"
 #include "kernels/matvec_engine.h"

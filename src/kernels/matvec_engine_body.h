@@ -32,14 +32,10 @@ static_assert(kChunk * sizeof(zcomplex) <= matvec_engine_stack_bound - 8192,
 constexpr int kAhead = 96;
 
 // Asks for the cache line `ahead` elements after p (before it for a negative
-// value). The address is formed as an integer: it may lie past the end of
-// the column, and a prefetch never faults.
+// value); callers keep that element within the rows they are working on.
 template <int Write>
 [[gnu::always_inline]] inline void fetch_ahead(const zcomplex* p, idx ahead) {
-    const std::uintptr_t q =
-        reinterpret_cast<std::uintptr_t>(p) +
-        static_cast<std::uintptr_t>(ahead * static_cast<idx>(sizeof(zcomplex)));
-    __builtin_prefetch(reinterpret_cast<const void*>(q), Write, 3);
+    __builtin_prefetch(p + ahead, Write, 3);
 }
 
 template <class O>
@@ -69,7 +65,7 @@ template <class O, int NC, bool Sub>
         V acc = O::loadc(y + i);
 #pragma GCC unroll 8
         for (int c = 0; c < NC; ++c) {
-            fetch_ahead<0>(cp[c] + i, kAhead);
+            if (i + kAhead < m) fetch_ahead<0>(cp[c] + i, kAhead);
             const V a = O::loadc(cp[c] + i);
             const V d = cmul<O>(a, O::swap(a), t1[c], t2[c]);
             acc = Sub ? O::sub(acc, d) : O::add(acc, d);
@@ -150,8 +146,11 @@ template <class O, int G, bool Sub, bool Conj>
         s[q] = O::loadc(acc + q * CW);
         nc[q] = imin(CW, ncols - q * CW);
     }
-    for (int done = 0; done < nrows;) {
-        const int n = imin(CW, nrows - done);
+    // One block of n <= CW rows starting `done` rows into the run; with
+    // Ahead, the rows kAhead further along (still in the run) are requested:
+    // the columns are read as several streams at once, and fetching ahead
+    // keeps them flowing.
+    const auto block = [&](int done, int n, auto ahead) {
         const int lo = dir > 0 ? i0 + done : i0 - done - n + 1;
         V x1[CW], x2[CW];
         for (int r = 0; r < n; ++r) {
@@ -164,9 +163,7 @@ template <class O, int G, bool Sub, bool Conj>
             V v[CW];
             for (int c = 0; c < CW; ++c) {
                 const zcomplex* p = a + lo + (q * CW + imin(c, nc[q] - 1)) * lda;
-                // The columns are read as several streams at once; fetching
-                // ahead keeps them flowing (a prefetch never faults).
-                fetch_ahead<0>(p, dir * kAhead);
+                if constexpr (decltype(ahead)::value) fetch_ahead<0>(p, dir * kAhead);
                 v[c] = c >= nc[q] ? O::zero() : n == CW ? O::loadc(p) : O::loadc(p, n);
             }
             O::transpose(v);
@@ -176,8 +173,10 @@ template <class O, int G, bool Sub, bool Conj>
                 s[q] = Sub ? O::sub(s[q], d) : O::add(s[q], d);
             }
         }
-        done += n;
-    }
+    };
+    int done = 0;
+    for (; done + CW + kAhead <= nrows; done += CW) block(done, CW, std::true_type{});
+    for (; done < nrows; done += CW) block(done, imin(CW, nrows - done), std::false_type{});
     for (int q = 0; q < G; ++q) O::storec(acc + q * CW, s[q]);
 }
 
@@ -271,7 +270,7 @@ template <class O, int NC>
         const V xv = O::loadc(x + i), xs = O::swap(xv);
 #pragma GCC unroll 8
         for (int c = 0; c < NC; ++c) {
-            fetch_ahead<1>(cp[c] + i, kAhead);
+            if (i + kAhead < m) fetch_ahead<1>(cp[c] + i, kAhead);
             O::storec(cp[c] + i, O::add(O::loadc(cp[c] + i), cmul<O>(xv, xs, t1[c], t2[c])));
         }
     }
