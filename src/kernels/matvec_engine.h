@@ -40,6 +40,18 @@ struct MvIn {
     std::ptrdiff_t inc;
 };
 
+// The caller's vector of logical length len and increment inc (non-zero) at x,
+// resolved for the kernels: with a negative increment the vector is stored
+// backwards and its first element lies (len - 1)*|inc| elements after x.
+// Formed in 64-bit arithmetic.
+inline std::ptrdiff_t first_offset(int len, int inc) {
+    return inc > 0 ? 0 : -static_cast<std::ptrdiff_t>(len - 1) * inc;
+}
+inline MvVec walk(zcomplex* x, int len, int inc) { return MvVec{x + first_offset(len, inc), inc}; }
+inline MvIn walk(const zcomplex* x, int len, int inc) {
+    return MvIn{x + first_offset(len, inc), inc};
+}
+
 // ZGEMV after its quick returns: y := beta*y (y cleared without being read
 // when BETA is zero, left alone when BETA is one), then, unless ALPHA is zero,
 // y := alpha*op(A)*x + y. m, n >= 1, and not both ALPHA = 0 and BETA = 1.

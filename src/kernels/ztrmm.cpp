@@ -13,6 +13,7 @@
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
+#include "kernels/triangular_checks.h"
 #include "kernels/trmat.h"
 #include "kernels/trmat_engine.h"
 
@@ -21,30 +22,7 @@ namespace qiv {
 void ZTRMM(const char* side, const char* uplo, const char* transa, const char* diag, const int* m,
            const int* n, const zcomplex* alpha, const zcomplex* a, const int* lda, zcomplex* b,
            const int* ldb) {
-    const bool lside = LSAME(side, "L");
-    const int nrowa = lside ? *m : *n;
-    const bool noconj = LSAME(transa, "T");
-    const bool nounit = LSAME(diag, "N");
-    const bool upper = LSAME(uplo, "U");
-
-    int info = 0;
-    if (!lside && !LSAME(side, "R")) {
-        info = 1;
-    } else if (!upper && !LSAME(uplo, "L")) {
-        info = 2;
-    } else if (!LSAME(transa, "N") && !LSAME(transa, "T") && !LSAME(transa, "C")) {
-        info = 3;
-    } else if (!LSAME(diag, "U") && !LSAME(diag, "N")) {
-        info = 4;
-    } else if (*m < 0) {
-        info = 5;
-    } else if (*n < 0) {
-        info = 6;
-    } else if (*lda < (nrowa > 1 ? nrowa : 1)) {
-        info = 9;
-    } else if (*ldb < (*m > 1 ? *m : 1)) {
-        info = 11;
-    }
+    const int info = check_trmat_args(side, uplo, transa, diag, *m, *n, *lda, *ldb);
     if (info != 0) {
         report_illegal("ZTRMM ", info);
         return;
@@ -60,8 +38,9 @@ void ZTRMM(const char* side, const char* uplo, const char* transa, const char* d
         return;
     }
 
-    const TrOp op = LSAME(transa, "N") ? TrOp::none : noconj ? TrOp::trans : TrOp::conj;
-    const TrmatArgs t{lside, upper, op, !nounit, M, N, *alpha, a, LDA, b, LDB};
+    const TrOp op = LSAME(transa, "N") ? TrOp::none : LSAME(transa, "T") ? TrOp::trans : TrOp::conj;
+    const TrmatArgs t{
+        LSAME(side, "L"), LSAME(uplo, "U"), op, LSAME(diag, "U"), M, N, *alpha, a, LDA, b, LDB};
     trmm_engine(best_isa(), t);
 }
 
