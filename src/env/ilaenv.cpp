@@ -97,15 +97,15 @@ int crossover(const ParsedName& p) {
 
 int ILAENV(const int* ispec, const char* name, const char* opts, const int* n1, const int* n2,
            const int* n3, const int* n4, charlen name_len, charlen opts_len) {
-    const int spec = *ispec;
-    if (spec >= 1 && spec <= 3) {
+    const int code = *ispec;
+    if (code >= 1 && code <= 3) {
         const ParsedName p(name, name_len);
         if (!p.real && !p.complex) return 1;
-        if (spec == 1) return block_size(p, *n1, *n2, *n3, *n4);
-        if (spec == 2) return (p.type("SY") && p.op("TRF")) ? 8 : 2;
+        if (code == 1) return block_size(p, *n1, *n2, *n3, *n4);
+        if (code == 2) return (p.type("SY") && p.op("TRF")) ? 8 : 2;
         return crossover(p);
     }
-    switch (spec) {
+    switch (code) {
         case 4:
             return 6;
         case 5:

@@ -32,16 +32,16 @@ int shift_count(int nh) {
 int IPARMQ(const int* ispec, const char* name, const char*, const int*, const int* ilo,
            const int* ihi, const int*, charlen name_len, charlen) {
     constexpr int inmin = 12, inwin = 13, inibl = 14, ishfts = 15, iacc22 = 16, icost = 17;
-    const int spec = *ispec;
+    const int code = *ispec;
 
     int nh = 0;
     int ns = 0;
-    if (spec == ishfts || spec == inwin || spec == iacc22) {
+    if (code == ishfts || code == inwin || code == iacc22) {
         nh = *ihi - *ilo + 1;
         ns = shift_count(nh);
     }
 
-    switch (spec) {
+    switch (code) {
         case inmin:
             return 75;
         case inibl:
