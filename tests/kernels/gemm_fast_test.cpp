@@ -18,6 +18,7 @@
 #include "kernels/isa.h"
 #include "oracle/oracle.h"
 #include "support/matrix.h"
+#include "support/special_values.h"
 
 namespace {
 
@@ -43,21 +44,6 @@ enum class Data {
     integers,  // small integers and signed zeros: many exact zero sums
 };
 
-double special(Rng& rng) {
-    switch (rng.below(5)) {
-        case 0:
-            return kInf;
-        case 1:
-            return -kInf;
-        case 2:
-            return kNaN;
-        case 3:
-            return 0.0;
-        default:
-            return -0.0;
-    }
-}
-
 // Fills the stored block of x; with a few columns (and for integer data also
 // rows) set entirely to zeros of random signs.
 void fill(Padded& x, Data d, Rng& rng) {
@@ -72,9 +58,9 @@ void fill(Padded& x, Data d, Rng& rng) {
                 v = rng.z();
                 if (d == Data::specials && rng.below(4 * rows * cols + 1) < 12) {
                     if (rng.below(2))
-                        v.re = special(rng);
+                        v.re = qivtest::special_part(rng);
                     else
-                        v.im = special(rng);
+                        v.im = qivtest::special_part(rng);
                 }
             }
             x(i, j) = v;

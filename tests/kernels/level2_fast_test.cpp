@@ -20,39 +20,22 @@
 #include "kernels/matvec_engine.h"
 #include "oracle/matvec_plain.h"
 #include "support/matrix.h"
+#include "support/special_values.h"
 
 namespace {
 
 using qiv::Isa;
 using qiv::zc;
 using qiv::zcomplex;
+using qivtest::Data;
 using qivtest::Padded;
 using qivtest::Rng;
+using qivtest::signed_zero;
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-enum class Data {
-    uniform,   // uniform parts
-    specials,  // a few infinities, NaNs and signed zeros
-    sparse,    // small integers over a power of two, half of them zeros of either sign
-};
-
-zcomplex signed_zero(Rng& rng) { return zc(rng.below(2) ? 0.0 : -0.0, rng.below(2) ? 0.0 : -0.0); }
-
-zcomplex draw(Data d, Rng& rng, double scale) {
-    if (d == Data::sparse) {
-        if (rng.below(2)) return signed_zero(rng);
-        const double p = std::exp2(std::ceil(std::log2(1.0 / scale)));
-        return zc((rng.below(5) - 2) / p, (rng.below(3) - 1) / p);
-    }
-    zcomplex v = zc(scale * rng.uniform(), scale * rng.uniform());
-    if (d == Data::specials && rng.below(100) == 0) {
-        const double s[] = {kInf, -kInf, kNaN, 0.0, -0.0};
-        (rng.below(2) ? v.re : v.im) = s[rng.below(5)];
-    }
-    return v;
-}
+zcomplex draw(Data d, Rng& rng, double scale) { return qivtest::draw(d, rng, scale, 100); }
 
 // A vector of logical length n stored with increment inc inside a padded
 // buffer; everything outside its positions is a sentinel.

@@ -19,49 +19,22 @@
 #include "kernels/trmat_engine.h"
 #include "oracle/trmat_plain.h"
 #include "support/matrix.h"
+#include "support/special_values.h"
 
 namespace {
 
 using qiv::Isa;
 using qiv::zc;
 using qiv::zcomplex;
+using qivtest::Data;
 using qivtest::Padded;
 using qivtest::Rng;
+using qivtest::signed_zero;
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// How the entries are drawn.
-enum class Data {
-    uniform,   // uniform parts
-    specials,  // uniform with a few infinities, NaNs and signed zeros
-    sparse,    // small integers, about half of them zeros of either sign, and
-               // whole zero rows and columns: the zero tests decide a lot
-};
-
-double special(Rng& rng) {
-    const double s[] = {kInf, -kInf, kNaN, 0.0, -0.0};
-    return s[rng.below(5)];
-}
-
-zcomplex signed_zero(Rng& rng) { return zc(rng.below(2) ? 0.0 : -0.0, rng.below(2) ? 0.0 : -0.0); }
-
-zcomplex draw(Data d, Rng& rng, double scale) {
-    if (d == Data::sparse) {
-        if (rng.below(2)) return signed_zero(rng);
-        // Small integers times a power of two: sums cancel exactly.
-        const double p = std::exp2(std::ceil(std::log2(1.0 / scale)));
-        return zc((rng.below(5) - 2) / p, (rng.below(3) - 1) / p);
-    }
-    zcomplex v = zc(scale * rng.uniform(), scale * rng.uniform());
-    if (d == Data::specials && rng.below(200) == 0) {
-        if (rng.below(2))
-            v.re = special(rng);
-        else
-            v.im = special(rng);
-    }
-    return v;
-}
+zcomplex draw(Data d, Rng& rng, double scale) { return qivtest::draw(d, rng, scale, 200); }
 
 // The triangular matrix: off-diagonal entries of size about 1/order so that
 // solves stay finite, a diagonal away from zero (it is still read only when

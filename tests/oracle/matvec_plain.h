@@ -5,11 +5,25 @@
 // checks here).
 #pragma once
 
+#include <cstddef>
+
 #include "frame/types.h"
 
 namespace qivoracle {
 
 using qiv::zcomplex;
+
+// Positions of a vector of length len with increment inc (non-zero): logical
+// element i, counted from 1, lies at offset pos(i). A negative increment
+// stores the vector backwards, its first element at the highest offset.
+struct Walk {
+    std::ptrdiff_t start, inc;
+    std::ptrdiff_t pos(int i) const { return start + static_cast<std::ptrdiff_t>(i - 1) * inc; }
+};
+inline Walk walk(int len, int inc) {
+    const std::ptrdiff_t s = inc > 0 ? 0 : -static_cast<std::ptrdiff_t>(len - 1) * inc;
+    return Walk{s, inc};
+}
 
 void zgemv_plain(const char* trans, const int* m, const int* n, const zcomplex* alpha,
                  const zcomplex* a, const int* lda, const zcomplex* x, const int* incx,
