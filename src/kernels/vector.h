@@ -10,10 +10,10 @@ namespace qiv {
 
 // 0-based offset of the first element a strided walk visits: element 1 for an
 // increment of zero or more, element 1 + (n - 1)*|inc| (the far end) for a
-// negative one. Formed in 32-bit arithmetic like the trip count; callers keep
-// the span n*|inc| below 2^31.
+// negative one. Formed in 64-bit arithmetic: a row walk with an increment of
+// LDA passes 2^31 elements long before n does.
 inline std::ptrdiff_t walk_start(int n, int inc) {
-    return inc < 0 ? static_cast<std::ptrdiff_t>((1 - n) * inc) : 0;
+    return inc < 0 ? static_cast<std::ptrdiff_t>(1 - n) * static_cast<std::ptrdiff_t>(inc) : 0;
 }
 
 void ZAXPY(const int* n, const zcomplex* za, const zcomplex* zx, const int* incx, zcomplex* zy,

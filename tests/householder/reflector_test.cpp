@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "householder/hh_support.h"
+#include "support/hh_support.h"
 #include "householder/householder.h"
 #include "support/matrix.h"
 

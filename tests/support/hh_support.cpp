@@ -1,4 +1,4 @@
-#include "householder/hh_support.h"
+#include "support/hh_support.h"
 
 #include <algorithm>
 #include <cmath>
