@@ -213,8 +213,6 @@ TEST(Ztrevc3, EigenvectorsOfTriangularMatrices) {
     }
     EXPECT_LE(worst_r, 1.0);
     EXPECT_LE(worst_l, 1.0);
-    RecordProperty("worst_right_residual", std::to_string(worst_r));
-    RecordProperty("worst_left_residual", std::to_string(worst_l));
     std::printf("[ residual ] triangular T: right %.3g, left %.3g (units of ||T||*||x||*n*eps)\n",
                 worst_r, worst_l);
 }
