@@ -85,9 +85,10 @@ Vectors trevc(char side, char howmny, const std::vector<int>& select, const Mat&
     return r;
 }
 
-// Residual of the right eigenvector in column c of V for eigenvalue lambda,
-// ||M*v - lambda*v||_1 / (||M||_1 * ||v||_1 * n * eps), M = upper_part(T) or A.
-double right_residual(const Mat& m, const Mat& v, int c, zcomplex lambda) {
+// Residual of the eigenvector in column c of V for eigenvalue lambda,
+// ||M*v - lambda*v||_1 / (||M||_1 * ||v||_1 * n * eps). A left eigenvector of
+// M (v^H*M = lambda*v^H) is a right one of M^H for conj(lambda).
+double residual(const Mat& m, const Mat& v, int c, zcomplex lambda) {
     const int n = m.n;
     double r = 0.0, vn = 0.0;
     for (int i = 1; i <= n; ++i) {
@@ -99,58 +100,22 @@ double right_residual(const Mat& m, const Mat& v, int c, zcomplex lambda) {
     return r / (hhtest::norm1(m) * vn * n * kEps);
 }
 
-// The same for a left eigenvector: ||v^H*M - lambda*v^H||_1.
-double left_residual(const Mat& m, const Mat& v, int c, zcomplex lambda) {
-    const int n = m.n;
-    double r = 0.0, vn = 0.0;
-    for (int j = 1; j <= n; ++j) {
-        zcomplex s = qiv::zc(0.0) - lambda * qiv::conj(v(j, c));
-        for (int i = 1; i <= n; ++i) s = s + qiv::conj(v(i, c)) * m(i, j);
-        r += cabs1(s);
-        vn += cabs1(v(j, c));
-    }
-    return r / (hhtest::norm1(m) * vn * n * kEps);
-}
-
-// Componentwise: max_i |((T - lambda)x)_i| / (((|T| + |lambda|)|x|)_i * n * eps),
+// Componentwise: max_i |((M - lambda)x)_i| / (((|M| + |lambda|)|x|)_i * n * eps),
 // with an allowance of n*safe_min per unit of coefficient size for components
 // that underflowed while the vector was scaled down (extended precision).
-double right_componentwise(const Mat& u, const Mat& v, int c, zcomplex lambda) {
-    const int n = u.n;
+double componentwise(const Mat& m, const Mat& v, int c, zcomplex lambda) {
+    const int n = m.n;
     double worst = 0.0;
     for (int i = 1; i <= n; ++i) {
         long double re = 0, im = 0, size = 0, row = 0;
-        for (int j = i; j <= n; ++j) {
-            zcomplex e = u(i, j);
-            if (j == i) e = e - lambda;
+        for (int j = 1; j <= n; ++j) {
+            const zcomplex e = j == i ? m(i, j) - lambda : m(i, j);
             const zcomplex x = v(j, c);
             re += static_cast<long double>(e.re) * x.re - static_cast<long double>(e.im) * x.im;
             im += static_cast<long double>(e.re) * x.im + static_cast<long double>(e.im) * x.re;
             const long double coef =
-                static_cast<long double>(cabs1(u(i, j))) + (j == i ? cabs1(lambda) : 0.0);
+                static_cast<long double>(cabs1(m(i, j))) + (j == i ? cabs1(lambda) : 0.0);
             size += coef * cabs1(x);
-            row += coef;
-        }
-        const long double bound = size * n * kEps + 4.0L * n * DBL_MIN * row;
-        worst = std::max(worst, static_cast<double>((std::fabs(re) + std::fabs(im)) / bound));
-    }
-    return worst;
-}
-
-double left_componentwise(const Mat& u, const Mat& v, int c, zcomplex lambda) {
-    const int n = u.n;
-    double worst = 0.0;
-    for (int j = 1; j <= n; ++j) {
-        long double re = 0, im = 0, size = 0, row = 0;
-        for (int i = 1; i <= j; ++i) {
-            zcomplex e = u(i, j);
-            if (j == i) e = e - lambda;
-            const zcomplex y = qiv::conj(v(i, c));
-            re += static_cast<long double>(y.re) * e.re - static_cast<long double>(y.im) * e.im;
-            im += static_cast<long double>(y.re) * e.im + static_cast<long double>(y.im) * e.re;
-            const long double coef =
-                static_cast<long double>(cabs1(u(i, j))) + (j == i ? cabs1(lambda) : 0.0);
-            size += coef * cabs1(y);
             row += coef;
         }
         const long double bound = size * n * kEps + 4.0L * n * DBL_MIN * row;
@@ -197,12 +162,13 @@ TEST(Ztrevc3, EigenvectorsOfTriangularMatrices) {
         expect_normalised(r.vr, n);
         expect_normalised(r.vl, n);
         const Mat u = upper_part(t);
+        const Mat uh = hhtest::conj_transpose(u);
         for (int k = 1; k <= n; ++k) {
             // The vector of T(k,k) vanishes below (right) or above (left) row k.
             for (int i = k + 1; i <= n; ++i) EXPECT_EQ(cabs1(r.vr(i, k)), 0.0);
             for (int i = 1; i < k; ++i) EXPECT_EQ(cabs1(r.vl(i, k)), 0.0);
-            worst_r = std::max(worst_r, right_residual(u, r.vr, k, t(k, k)));
-            worst_l = std::max(worst_l, left_residual(u, r.vl, k, t(k, k)));
+            worst_r = std::max(worst_r, residual(u, r.vr, k, t(k, k)));
+            worst_l = std::max(worst_l, residual(uh, r.vl, k, qiv::conj(t(k, k))));
         }
         // One side alone gives the same vectors.
         const Vectors rr = trevc('R', 'A', {}, t, nan_mat(1, 1), nan_mat(n, n), 2 * n);
@@ -224,6 +190,7 @@ TEST(Ztrevc3, BackTransformedVectorsForEveryBlockSize) {
         const Mat t = random_upper(n, 70 + n);
         const Mat q = random_unitary(n, 80 + n);
         const Mat a = hhtest::mul(hhtest::mul(q, 'N', upper_part(t), 'N'), 'N', q, 'C');
+        const Mat ah = hhtest::conj_transpose(a);
         // 2N: one vector at a time; 17N: blocks of 8; 129N: blocks of 64
         // (the optimum); a larger one: blocks of 128 with a short last one;
         // and an in-between size (blocks of 20).
@@ -238,8 +205,8 @@ TEST(Ztrevc3, BackTransformedVectorsForEveryBlockSize) {
             expect_normalised(r.vr, n);
             expect_normalised(r.vl, n);
             for (int k = 1; k <= n; ++k) {
-                worst = std::max(worst, right_residual(a, r.vr, k, t(k, k)));
-                worst = std::max(worst, left_residual(a, r.vl, k, t(k, k)));
+                worst = std::max(worst, residual(a, r.vr, k, t(k, k)));
+                worst = std::max(worst, residual(ah, r.vl, k, qiv::conj(t(k, k))));
             }
             if (lw == lworks[0]) {
                 first = r;
@@ -304,6 +271,7 @@ TEST(Ztrevc3, CarefulSolvesKeepVectorsFinite) {
         SCOPED_TRACE("n=" + std::to_string(n));
         const Mat t = wild_upper(n, 1200 + n);
         const Mat u = upper_part(t);
+        const Mat uh = hhtest::conj_transpose(u);
         // The plain substitution for the last right vector overflows (or
         // divides by an exact zero): the safeguards are needed.
         {
@@ -324,19 +292,20 @@ TEST(Ztrevc3, CarefulSolvesKeepVectorsFinite) {
         expect_normalised(r.vr, n);
         expect_normalised(r.vl, n);
         for (int k = 1; k <= n; ++k) {
-            worst = std::max(worst, right_componentwise(u, r.vr, k, t(k, k)));
-            worst = std::max(worst, left_componentwise(u, r.vl, k, t(k, k)));
+            worst = std::max(worst, componentwise(u, r.vr, k, t(k, k)));
+            worst = std::max(worst, componentwise(uh, r.vl, k, qiv::conj(t(k, k))));
         }
         const Mat q = random_unitary(n, 1300 + n);
         const Mat a = hhtest::mul(hhtest::mul(q, 'N', u, 'N'), 'N', q, 'C');
+        const Mat ah = hhtest::conj_transpose(a);
         for (int lw : {2 * n, 129 * n}) {
             const Vectors b = trevc('B', 'B', {}, t, q, q, lw);
             expect_same_array(b.t, t);
             expect_normalised(b.vr, n);
             expect_normalised(b.vl, n);
             for (int k = 1; k <= n; ++k) {
-                worst_b = std::max(worst_b, right_residual(a, b.vr, k, t(k, k)));
-                worst_b = std::max(worst_b, left_residual(a, b.vl, k, t(k, k)));
+                worst_b = std::max(worst_b, residual(a, b.vr, k, t(k, k)));
+                worst_b = std::max(worst_b, residual(ah, b.vl, k, qiv::conj(t(k, k))));
             }
         }
     }
@@ -359,6 +328,7 @@ TEST(Ztrevc3, LeftSolvesUseTheNormsOfTheTrailingBlock) {
             if (j >= 6) t(i, j) = qiv::scale(1e200, t(i, j));
     }
     const Mat u = upper_part(t);
+    const Mat uh = hhtest::conj_transpose(u);
     for (char howmny : {'A', 'B'}) {
         SCOPED_TRACE(std::string(1, howmny));
         const Mat q = howmny == 'B' ? random_unitary(n, 1401) : nan_mat(n, n);
@@ -368,14 +338,15 @@ TEST(Ztrevc3, LeftSolvesUseTheNormsOfTheTrailingBlock) {
         expect_normalised(r.vr, n);
         if (howmny == 'A') {
             for (int k = 1; k <= n; ++k) {
-                EXPECT_LE(left_componentwise(u, r.vl, k, t(k, k)), 2.0) << k;
-                EXPECT_LE(right_componentwise(u, r.vr, k, t(k, k)), 2.0) << k;
+                EXPECT_LE(componentwise(uh, r.vl, k, qiv::conj(t(k, k))), 2.0) << k;
+                EXPECT_LE(componentwise(u, r.vr, k, t(k, k)), 2.0) << k;
             }
         } else {
             const Mat a = hhtest::mul(hhtest::mul(q, 'N', u, 'N'), 'N', q, 'C');
+            const Mat ah = hhtest::conj_transpose(a);
             for (int k = 1; k <= n; ++k) {
-                EXPECT_LE(left_residual(a, r.vl, k, t(k, k)), 4.0) << k;
-                EXPECT_LE(right_residual(a, r.vr, k, t(k, k)), 4.0) << k;
+                EXPECT_LE(residual(ah, r.vl, k, qiv::conj(t(k, k))), 4.0) << k;
+                EXPECT_LE(residual(a, r.vr, k, t(k, k)), 4.0) << k;
             }
         }
     }
