@@ -19,9 +19,9 @@
 #include "eigen/eigen.h"
 #include "env/machine.h"
 #include "frame/complex.h"
+#include "householder/householder.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
-#include "householder/householder.h"
 
 namespace qiv {
 
