@@ -122,7 +122,7 @@ std::vector<zcomplex> head(const std::vector<zcomplex>& w, int n) {
 // schedule of the tuning table (30, 60, 150/151, 590/600).
 
 struct Figures {
-    double residual = 0, orth = 0, e_vs_s = 0;
+    double residual = 0, orth = 0;
 };
 
 Figures check_schur_run(const Mat& h0, int ilo, int ihi) {
@@ -135,14 +135,13 @@ Figures check_schur_run(const Mat& h0, int ilo, int ihi) {
     EXPECT_LT(f.residual, 10.0) << "n=" << h0.n;
     EXPECT_LT(f.orth, 10.0) << "n=" << h0.n;
 
-    // Eigenvalues only: the same eigenvalues to rounding; Z untouched.
+    // Eigenvalues only: every entry of the active block sees the same
+    // operations as with the Schur form (only the ranges outside it shrink),
+    // so the eigenvalues agree bit for bit; Z is not touched.
     const HseqrRun e = hseqr(h0, 'E', 'N', ilo, ihi);
     EXPECT_EQ(e.info, 0);
     const int n = h0.n;
-    f.e_vs_s = eig_distance(head(e.w, n), head(s.w, n), h0);
-    // Random Hessenberg matrices have eigenvalue condition numbers of a few
-    // hundred at most at these orders.
-    EXPECT_LT(f.e_vs_s, 1e4) << "n=" << n;
+    for (int i = 0; i < n; ++i) EXPECT_TRUE(same_bits(e.w[i], s.w[i])) << "n=" << n << " i=" << i;
     bool z_untouched = true;
     for (int j = 1; j <= n; ++j)
         for (int i = 1; i <= n; ++i) z_untouched = z_untouched && std::isnan(e.z(i, j).re);
@@ -158,7 +157,6 @@ TEST(Hseqr, SchurFormAcrossOrders) {
         const Figures f = check_schur_run(h, 1, n);
         worst.residual = std::max(worst.residual, f.residual);
         worst.orth = std::max(worst.orth, f.orth);
-        worst.e_vs_s = std::max(worst.e_vs_s, f.e_vs_s);
     }
     // Partial blocks: balancing left rows and columns outside ILO..IHI
     // triangular.
@@ -171,7 +169,6 @@ TEST(Hseqr, SchurFormAcrossOrders) {
     }
     report("Schur residual / (||H|| n eps), 1..400", worst.residual);
     report("||Z^H Z - I|| / (n eps), 1..400", worst.orth);
-    report("|w(E) - w(S)| / (||H|| n eps)", worst.e_vs_s);
 }
 
 TEST(Hseqr, SchurFormAtTheLargestShiftSchedule) {
@@ -328,6 +325,7 @@ TEST(Hseqr, EigenvaluesOnlyStillAccumulateSchurVectors) {
 // reaches an illegal-argument report below; the results agree with those of
 // the optimal workspace to rounding.
 TEST(Hseqr, MinimumWorkspaceAgreesWithOptimal) {
+    double worst = 0;
     for (const int n : {16, 49, 76, 151, 400}) {
         const Mat h = random_hessenberg(n, 7000 + n);
         const HseqrRun opt = hseqr(h, 'S', 'I');
@@ -335,9 +333,14 @@ TEST(Hseqr, MinimumWorkspaceAgreesWithOptimal) {
         ASSERT_EQ(mn.info, 0);
         EXPECT_TRUE(is_schur_form(mn));
         EXPECT_LT(schur_residual(h, mn.z, mn.h), 10.0);
-        EXPECT_LT(eig_distance(head(mn.w, n), head(opt.w, n), h), 1e4) << "n=" << n;
+        // Random Hessenberg matrices have eigenvalue condition numbers of a
+        // few hundred at most at these orders.
+        const double d = eig_distance(head(mn.w, n), head(opt.w, n), h);
+        EXPECT_LT(d, 1e4) << "n=" << n;
+        worst = std::max(worst, d);
         EXPECT_GE(mn.work1, n);
     }
+    report("|w(LWORK=N) - w(optimal)| / (||H|| n eps)", worst);
 }
 
 #if defined(__linux__)
@@ -463,6 +466,30 @@ TEST(Laqr23, WindowCoveringTheWholeBlockDeflatesEverything) {
     }
 }
 
+// The shortest workspace the multishift code accepts, LWORK = 3 (the
+// reflector of one bulge): windows of order 1, so the sweep's two shifts come
+// from the eigenvalues of a copy of the trailing 2-by-2 block, and exactly
+// two of them means one used twice. Both twins still reach the Schur form.
+TEST(Hseqr, MultishiftWithTheShortestWorkspace) {
+    for (const bool nested : {false, true}) {
+        for (const int n : {40, 76}) {
+            const Mat h0 = random_hessenberg(n, 19 + n);
+            Mat h = h0, z = hhtest::identity(n);
+            std::vector<zcomplex> w(n), work(3);
+            const int yes = 1, one = 1, lwork = 3;
+            int info = -99;
+            (nested ? qiv::ZLAQR4 : qiv::ZLAQR0)(&yes, &yes, &n, &one, &n, h.data(), &h.ld,
+                                                 w.data(), &one, &n, z.data(), &z.ld, work.data(),
+                                                 &lwork, &info);
+            EXPECT_EQ(info, 0);
+            const Mat t = hhtest::hessenberg_part(h);  // below it: scratch
+            EXPECT_TRUE(eigtest::lower_part_zero(t));
+            EXPECT_LT(schur_residual(h0, z, t), 10.0) << "n=" << n;
+            EXPECT_LT(hhtest::unitarity(z), 10.0);
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Failures and their rescue.
 
@@ -508,9 +535,10 @@ TEST(Hseqr, RescueInTheLocalCopy) {
 // limit, while the finite trailing block (split off by an exact zero) is
 // finished: its eigenvalues in W(INFO+1..N), T triangular there, and the
 // band below the subdiagonal cleared. Order 20 goes through ZLAHQR and the
-// rescue in the local copy, order 80 through ZLAQR0.
+// rescue in the local copy, order 60 through ZLAHQR and the rescue in H
+// itself, order 80 through ZLAQR0.
 TEST(Hseqr, NanThatNeverDeflates) {
-    for (const int n : {20, 80}) {
+    for (const int n : {20, 60, 80}) {
         const int split = 4;  // a small leading block keeps the futile iterations cheap
         Mat h = random_hessenberg(n, 16 + n);
         h(split + 1, split) = zcomplex{0, 0};
