@@ -112,8 +112,7 @@ Known normal_with_spectrum(const std::vector<zcomplex>& eig, std::uint64_t seed)
     return k;
 }
 
-Known similar_with_spectrum(const std::vector<zcomplex>& eig, std::uint64_t seed,
-                            double coupling) {
+Known similar_with_spectrum(const std::vector<zcomplex>& eig, std::uint64_t seed, double coupling) {
     const int n = static_cast<int>(eig.size());
     qivtest::Rng rng(seed ^ 0x5eedULL);
     Mat s = hhtest::identity(n);
@@ -192,8 +191,8 @@ double eigenvalue_error(const std::vector<zcomplex>& computed,
         used_c[bc] = used_p[bp] = true;
         worst = std::max(worst, best);
     }
-    const double unit = static_cast<double>(n) * kEps *
-                        std::max(norm_a, std::numeric_limits<double>::min()) * cond;
+    const double unit =
+        static_cast<double>(n) * kEps * std::max(norm_a, std::numeric_limits<double>::min()) * cond;
     return worst / unit;
 }
 

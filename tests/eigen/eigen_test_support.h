@@ -37,9 +37,9 @@ Mat random_hessenberg(int n, std::uint64_t seed, int ilo = 1, int ihi = 0,
 // Measures of a Schur factorisation Z^H*H0*Z = T of the original matrix H0,
 // with eigenvalues w (w[i-1] for position i).
 struct SchurCheck {
-    double residual = 0;       // ||Z^H*H0*Z - T||_1 / (||H0||_1 * N * eps)
-    double orthogonality = 0;  // ||Z^H*Z - I||_1 / (N * eps)
-    bool triangular = false;   // T(i, j) is exactly zero for ILO <= j < i <= IHI
+    double residual = 0;         // ||Z^H*H0*Z - T||_1 / (||H0||_1 * N * eps)
+    double orthogonality = 0;    // ||Z^H*Z - I||_1 / (N * eps)
+    bool triangular = false;     // T(i, j) is exactly zero for ILO <= j < i <= IHI
     bool diagonal_is_w = false;  // T(i, i) and w[i-1] agree bitwise for i in ILO..IHI
 };
 SchurCheck check_schur(const Mat& h0, const Mat& t, const Mat& z, const std::vector<zcomplex>& w,

@@ -37,8 +37,8 @@ inline void scal(int n, zcomplex a, zcomplex* x, int inc) { ZSCAL(&n, &a, x, &in
 }  // namespace
 
 void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
-            zcomplex* z, const int* ldz, int* info) {
+            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz, zcomplex* z,
+            const int* ldz, int* info) {
     const bool WANTT = *wantt != 0;
     const bool WANTZ = *wantz != 0;
     const int N = *n, ILO = *ilo, IHI = *ihi, LDH = *ldh;

@@ -18,8 +18,8 @@ inline zcomplex div_real(zcomplex a, double d) { return zcomplex{a.re / d, a.im 
 
 }  // namespace
 
-void ZLAQR1(const int* n, const zcomplex* h, const int* ldh, const zcomplex* s1,
-            const zcomplex* s2, zcomplex* v) {
+void ZLAQR1(const int* n, const zcomplex* h, const int* ldh, const zcomplex* s1, const zcomplex* s2,
+            zcomplex* v) {
     const int N = *n, LDH = *ldh;
     if (N != 2 && N != 3) return;
     const auto H = [h, LDH](int i, int j) { return h[at(i, j, LDH)]; };

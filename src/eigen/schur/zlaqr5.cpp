@@ -19,9 +19,9 @@
 #include "eigen/eigen.h"
 #include "env/machine.h"
 #include "frame/complex.h"
+#include "householder/householder.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
-#include "householder/householder.h"
 
 namespace qiv {
 
@@ -35,9 +35,6 @@ struct View {
 };
 
 inline double cabs1(zcomplex z) { return DCABS1(&z); }
-
-// The smaller of u and v; a NaN operand yields the other one.
-inline double min_nan_second(double u, double v) { return (v < u || u != u) ? v : u; }
 
 // Right application of the 3-element reflector vm = (tau, v2, v3) to
 // columns c+1..c+3 of X, rows j1..j2: X := X*(I - tau*v*v^H).

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -88,97 +88,111 @@ Mat hidden_core(int n, int c0, int c1, std::uint64_t seed) {
     return a;
 }
 
-TEST(Zgebal, GradedTwoByTwoScalesByPowersOfTwoOnly) {
-    Mat a(2, 2);
-    a(1, 1) = {1.0, 0.0};
-    a(1, 2) = {1024.0, 0.0};
-    a(2, 1) = {1.0 / 1024.0, 0.0};
-    a(2, 2) = {1.0, 0.0};
-    const Balanced b = balance("S", a);
-    EXPECT_EQ(b.info, 0);
-    EXPECT_EQ(b.ilo, 1);
-    EXPECT_EQ(b.ihi, 2);
-    for (double s : b.scale) EXPECT_TRUE(power_of_two(s)) << s;
-    EXPECT_TRUE(same_bits(b.a(1, 1), a(1, 1)) && same_bits(b.a(2, 2), a(2, 2)));
-    EXPECT_LE(b.a(1, 2).re / b.a(2, 1).re, 4.0);  // was 2^20
-    std::printf("ZGEBAL: SCALE = (%g, %g), off-diagonal ratio %g\n", b.scale[0], b.scale[1],
-                b.a(1, 2).re / b.a(2, 1).re);
-    EXPECT_TRUE(hhtest::same_block(b.a, replay(a, b)));
+// A matrix given row by row.
+Mat from_rows(int n, std::initializer_list<zcomplex> rows) {
+    Mat a(n, n);
+    auto it = rows.begin();
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) a(i, j) = *it++;
+    return a;
 }
 
-TEST(Zgebal, PermutedTriangularIsFullyIsolated) {
-    for (const char* job : {"P", "B", "b"}) {
-        for (std::uint64_t seed = 1; seed <= 4; ++seed) {
-            const int n = 3 + static_cast<int>(seed) * 2;
-            const Mat a = hidden_core(n, n + 1, 0, seed);  // no core at all
-            const Balanced b = balance(job, a);
-            EXPECT_EQ(b.info, 0);
-            EXPECT_EQ(b.ilo, 1);
-            EXPECT_EQ(b.ihi, 1);
-            EXPECT_TRUE(hhtest::same_block(b.a, replay(a, b)));
-            std::vector<double> diag_in, diag_out;
-            for (int i = 1; i <= n; ++i) {
-                for (int j = 1; j < i; ++j) EXPECT_TRUE(qiv::is_zero(b.a(i, j)));
-                diag_in.push_back(a(i, i).re);
-                diag_out.push_back(b.a(i, i).re);
-            }
-            std::sort(diag_in.begin(), diag_in.end());
-            std::sort(diag_out.begin(), diag_out.end());
-            EXPECT_EQ(diag_in, diag_out);
-        }
+// Scalings worked by hand. (1, 1024; 1/1024, 1): i = 1 doubles F five times
+// (32), i = 2 halves it three times (1/8), the next pass doubles SCALE(1)
+// once more. The zero-diagonal pairs pin where the loops stop: doubling
+// until the column norm reaches half the row norm, halving while half the
+// column norm is at least the row norm (ties included).
+TEST(Zgebal, HandWorkedScalings) {
+    const struct {
+        double a12, a21, diag, s1, s2;
+    } cases[] = {{1024, 1.0 / 1024, 1, 64, 0.125}, {8, 1, 0, 2, 1}, {1, 8, 0, 0.25, 1}};
+    for (const auto& c : cases) {
+        const Mat a = from_rows(2, {{c.diag, 0}, {c.a12, 0}, {c.a21, 0}, {c.diag, 0}});
+        const Balanced b = balance("S", a);
+        EXPECT_EQ(b.info, 0);
+        EXPECT_EQ(b.ilo, 1);
+        EXPECT_EQ(b.ihi, 2);
+        EXPECT_EQ(b.scale, (std::vector<double>{c.s1, c.s2})) << c.a12;
+        EXPECT_TRUE(same_bits(b.a(1, 1), a(1, 1)) && same_bits(b.a(2, 2), a(2, 2)));
+        EXPECT_LE(b.a(1, 2).re / b.a(2, 1).re, 4.0);
+        EXPECT_TRUE(hhtest::same_block(b.a, replay(a, b)));
     }
 }
 
+// Where several rows or columns could be isolated, the pass structure (rows
+// from the bottom up, columns from the left, one pass at a time) decides
+// which interchanges are recorded. Both cases are worked by hand.
+TEST(Zgebal, PassOrderFixesTheRecordedInterchanges) {
+    const zcomplex o{0, 0};
+    const Mat rows = from_rows(3, {{2, 1}, o, o, o, {3, 0}, o, {1, 1}, {-1, 2}, {5, 0}});
+    const Balanced br = balance("P", rows);
+    EXPECT_EQ(br.ilo, 1);
+    EXPECT_EQ(br.ihi, 1);
+    EXPECT_EQ(br.scale, (std::vector<double>{1, 1, 2}));
+    EXPECT_TRUE(hhtest::same_block(br.a, replay(rows, br)));
+
+    // Columns 2 and 4 isolated, no row.
+    const Mat cols = from_rows(4, {{1, 0}, o, {2, 0}, o, {3, 0}, {4, 1}, {5, 0}, o,  //
+                                   {6, 0}, o, {7, -1}, o, {8, 0}, o, {9, 0}, {1, 2}});
+    const Balanced bc = balance("B", cols);
+    EXPECT_EQ(bc.ilo, 3);
+    EXPECT_EQ(bc.ihi, 4);
+    EXPECT_EQ(bc.scale[0], 2.0);
+    EXPECT_EQ(bc.scale[1], 4.0);
+    EXPECT_TRUE(hhtest::same_block(bc.a, replay(cols, bc)));
+}
+
+// Permuted block triangular matrices with a graded dense core (or none): the
+// isolatable rows and columns are found, the structure outside ILO..IHI is
+// triangular, and the output is exactly the recorded transformation of the
+// input (permutation, then power-of-2 scaling: no rounding at all).
 TEST(Zgebal, HiddenCoreIsFoundAndScaledExactly) {
-    for (std::uint64_t seed = 11; seed <= 16; ++seed) {
-        const int n = 10;
-        const Mat a = hidden_core(n, 4, 7, seed);
-        for (const char* job : {"B", "P", "S", "N"}) {
-            const Balanced b = balance(job, a);
-            EXPECT_EQ(b.info, 0);
-            const bool permutes = job[0] == 'B' || job[0] == 'P';
-            EXPECT_EQ(b.ilo, permutes ? 4 : 1);
-            EXPECT_EQ(b.ihi, permutes ? 7 : n);
-            for (int j = 1; j <= n; ++j)
-                for (int i = j + 1; i <= n; ++i)
-                    if (j < b.ilo || i > b.ihi) {
-                        EXPECT_TRUE(qiv::is_zero(b.a(i, j)));
-                    }
-            bool any_scaled = false;
-            for (int i = b.ilo; i <= b.ihi; ++i) {
-                EXPECT_TRUE(power_of_two(b.scale[i - 1]));
-                any_scaled = any_scaled || b.scale[i - 1] != 1.0;
+    const struct {
+        int n, c0, c1, ilo, ihi;
+    } shapes[] = {{10, 4, 7, 4, 7}, {9, 10, 0, 1, 1}, {6, 1, 6, 1, 6}};
+    for (const auto& sh : shapes)
+        for (std::uint64_t seed = 11; seed <= 13; ++seed) {
+            const int n = sh.n;
+            const Mat a = hidden_core(n, sh.c0, sh.c1, seed);
+            for (const char* job : {"B", "p", "S", "N"}) {
+                const Balanced b = balance(job, a);
+                EXPECT_EQ(b.info, 0);
+                const bool permutes = job[0] == 'B' || job[0] == 'p';
+                EXPECT_EQ(b.ilo, permutes ? sh.ilo : 1);
+                EXPECT_EQ(b.ihi, permutes ? sh.ihi : n);
+                for (int j = 1; j <= n; ++j)
+                    for (int i = j + 1; i <= n; ++i)
+                        EXPECT_TRUE((j >= b.ilo && i <= b.ihi) || qiv::is_zero(b.a(i, j)));
+                bool any_scaled = false;
+                for (int i = b.ilo; i <= b.ihi; ++i) {
+                    EXPECT_TRUE(power_of_two(b.scale[i - 1]));
+                    any_scaled = any_scaled || b.scale[i - 1] != 1.0;
+                }
+                const bool scales = job[0] == 'B' || job[0] == 'S';
+                EXPECT_EQ(any_scaled, scales && b.ihi > b.ilo) << job;
+                EXPECT_TRUE(hhtest::same_block(b.a, replay(a, b))) << job << seed;
             }
-            EXPECT_EQ(any_scaled, job[0] == 'B' || job[0] == 'S') << job;
-            EXPECT_TRUE(hhtest::same_block(b.a, replay(a, b))) << job << seed;
         }
-    }
 }
 
 TEST(Zgebal, SmallOrdersAndNaNOutsideTheScaledPart) {
-    Mat empty(0, 0);
-    const Balanced b0 = balance("B", empty);
-    EXPECT_EQ(b0.ilo, 1);
-    EXPECT_EQ(b0.ihi, 0);
-    EXPECT_EQ(b0.scale[0], -7.0);
-
-    Mat one(1, 1);
-    one(1, 1) = {3.0, -1.0};
-    const Balanced b1 = balance("B", one);
-    EXPECT_EQ(b1.ilo, 1);
-    EXPECT_EQ(b1.ihi, 1);
-    EXPECT_EQ(b1.scale[0], 1.0);
+    const Balanced b0 = balance("B", Mat(0, 0));
+    EXPECT_EQ(std::vector<double>({1.0 * b0.ilo, 1.0 * b0.ihi, b0.scale[0]}),
+              std::vector<double>({1, 0, -7}));  // SCALE untouched
+    const Balanced b1 = balance("B", from_rows(1, {{3, -1}}));
+    EXPECT_EQ(std::vector<double>({1.0 * b1.ilo, 1.0 * b1.ihi, b1.scale[0]}),
+              std::vector<double>({1, 1, 1}));
 
     // A NaN above the diagonal of a triangular matrix never reaches the
-    // scaling phase: every row is isolated first.
+    // scaling phase: every row is isolated first, and nothing moves.
     Mat t = hhtest::random_mat(5, 5, 3);
     for (int j = 1; j <= 5; ++j)
         for (int i = j + 1; i <= 5; ++i) t(i, j) = {0.0, 0.0};
     t(1, 4) = {qnan, 0.0};
     const Balanced bn = balance("B", t);
     EXPECT_EQ(bn.info, 0);
-    EXPECT_EQ(bn.ilo, 1);
     EXPECT_EQ(bn.ihi, 1);
+    EXPECT_EQ(bn.scale, (std::vector<double>{1, 2, 3, 4, 5}));
     EXPECT_TRUE(hhtest::same_block(bn.a, t));
 }
 
@@ -201,18 +215,18 @@ TEST(Zgebal, ArgumentChecksAndNaNReport) {
 
 // A*(back-transformed X) = back-transformed (B*X) for right vectors and
 // A^H*(back Y) = back (B^H*Y) for left ones, whatever X and Y: so every
-// eigenvector of the balanced B turns into one of A. Checked element by
-// element against the size of the products.
+// right or left eigenvector of the balanced B turns into one of A with the
+// same eigenvalue. Checked element by element against the size of the
+// products, for every JOB and both sides.
 TEST(Zgebak, IntertwinesOriginalAndBalancedMatrix) {
     const int n = 10, m = 3;
-    double worst_all = 0.0;
     for (std::uint64_t seed = 21; seed <= 24; ++seed) {
         const Mat a = hidden_core(n, 4, 7, seed);
+        const Mat x = hhtest::random_mat(n, m, seed + 100);
         for (const char* job : {"B", "S", "P", "N"}) {
             const Balanced b = balance(job, a);
             for (const char* side : {"R", "l"}) {
                 const bool right = side[0] == 'R';
-                const Mat x = hhtest::random_mat(n, m, seed + 100);
                 const Mat op_a = right ? a : hhtest::conj_transpose(a);
                 const Mat op_b = right ? b.a : hhtest::conj_transpose(b.a);
                 auto back = [&](Mat v) {
@@ -232,57 +246,10 @@ TEST(Zgebak, IntertwinesOriginalAndBalancedMatrix) {
                         for (int k = 1; k <= n; ++k) size += abs1(op_a(i, k)) * abs1(bx(k, j));
                         worst = std::max(worst, abs1(lhs(i, j) - rhs(i, j)) / (size * kEps));
                     }
-                EXPECT_LE(worst, 4.0 * n) << job << side;
-                worst_all = std::max(worst_all, worst);
+                EXPECT_LE(worst, 4.0 * n) << job << side;  // measured: below 1
             }
         }
     }
-    std::printf("ZGEBAK: worst elementwise intertwining defect %.2f eps\n", worst_all);
-}
-
-// Eigenvectors of a fully isolated (triangular) balanced matrix, found by
-// substitution, become eigenvectors of the original matrix.
-TEST(Zgebak, TriangularEigenvectorsBecomeEigenvectorsOfTheOriginal) {
-    const int n = 7;
-    const Mat a = hidden_core(n, n + 1, 0, 31);
-    const Balanced b = balance("B", a);
-    ASSERT_EQ(b.ihi, 1);
-    Mat vr(n, n), vl(n, n);
-    for (int p = 1; p <= n; ++p) {
-        const zcomplex lam = b.a(p, p);
-        vr(p, p) = vl(p, p) = {1.0, 0.0};
-        for (int i = p - 1; i >= 1; --i) {  // (B - lam) x = 0, upwards
-            zcomplex s{0.0, 0.0};
-            for (int k = i + 1; k <= p; ++k) s = s + b.a(i, k) * vr(k, p);
-            vr(i, p) = -s / (b.a(i, i) - lam);
-        }
-        for (int i = p + 1; i <= n; ++i) {  // (B - lam)^H y = 0, downwards
-            zcomplex s{0.0, 0.0};
-            for (int k = p; k < i; ++k) s = s + qiv::conj(b.a(k, i)) * vl(k, p);
-            vl(i, p) = -s / qiv::conj(b.a(i, i) - lam);
-        }
-    }
-    int info = -99;
-    qiv::ZGEBAK("B", "R", &n, &b.ilo, &b.ihi, b.scale.data(), &n, vr.data(), &vr.ld, &info);
-    qiv::ZGEBAK("B", "L", &n, &b.ilo, &b.ihi, b.scale.data(), &n, vl.data(), &vl.ld, &info);
-    const Mat av = hhtest::mul(a, 'N', vr, 'N');
-    const Mat ahw = hhtest::mul(a, 'C', vl, 'N');
-    double worst = 0.0;
-    for (int p = 1; p <= n; ++p) {
-        const zcomplex lam = b.a(p, p);
-        double rr = 0.0, rl = 0.0, nr = 0.0, nl = 0.0;
-        for (int i = 1; i <= n; ++i) {
-            rr += abs1(av(i, p) - lam * vr(i, p));
-            rl += abs1(ahw(i, p) - qiv::conj(lam) * vl(i, p));
-            nr += abs1(vr(i, p));
-            nl += abs1(vl(i, p));
-        }
-        const double na = hhtest::norm1(a);
-        EXPECT_LE(rr / (na * nr * kEps), 4.0 * n) << p;
-        EXPECT_LE(rl / (na * nl * kEps), 4.0 * n) << p;
-        worst = std::max({worst, rr / (na * nr * kEps), rl / (na * nl * kEps)});
-    }
-    std::printf("ZGEBAK: worst eigenvector residual %.2f eps*||A||*||v||\n", worst);
 }
 
 TEST(Zgebak, QuickReturnsAndArgumentChecks) {

@@ -40,7 +40,8 @@ std::vector<zcomplex> first_column(const Mat& h, zcomplex s1, zcomplex s2) {
     std::vector<zcomplex> y(n), x(n, zero);
     for (int i = 1; i <= n; ++i) y[i - 1] = h(i, 1) - (i == 1 ? s2 : zero);
     for (int i = 1; i <= n; ++i)
-        for (int l = 1; l <= n; ++l) x[i - 1] = x[i - 1] + (h(i, l) - (i == l ? s1 : zero)) * y[l - 1];
+        for (int l = 1; l <= n; ++l)
+            x[i - 1] = x[i - 1] + (h(i, l) - (i == l ? s1 : zero)) * y[l - 1];
     return x;
 }
 
@@ -299,16 +300,17 @@ std::vector<Case> sweep_cases() {
     struct Shape {
         int n, ktop, kbot, nshfts;
     };
-    const Shape shapes[] = {{3, 1, 3, 2},      {4, 1, 4, 2},      {6, 1, 6, 4},     {8, 2, 7, 4},
-                            {12, 1, 12, 10},   {30, 1, 30, 4},    {30, 5, 26, 6},   {30, 1, 30, 12},
-                            {45, 3, 45, 8},    {60, 1, 60, 16},   {75, 10, 70, 14}, {120, 1, 120, 24},
-                            {200, 1, 200, 40}, {200, 17, 180, 22}};
+    const Shape shapes[] = {
+        {3, 1, 3, 2},     {4, 1, 4, 2},      {6, 1, 6, 4},      {8, 2, 7, 4},      {12, 1, 12, 10},
+        {30, 1, 30, 4},   {30, 5, 26, 6},    {30, 1, 30, 12},   {45, 3, 45, 8},    {60, 1, 60, 16},
+        {75, 10, 70, 14}, {120, 1, 120, 24}, {200, 1, 200, 40}, {200, 17, 180, 22}};
     std::uint64_t seed = 11;
     for (const Shape& s : shapes)
         for (const int kacc : {0, 2}) {
             Case c;
             c.n = s.n, c.ktop = s.ktop, c.kbot = s.kbot, c.nshfts = s.nshfts, c.kacc22 = kacc;
             c.seed = seed++;
+            if (kacc != 0) c.nv = c.seed % 2 ? 3 : 7, c.nh = c.seed % 2 ? 7 : 3;  // narrow slabs
             cs.push_back(c);
         }
     return cs;
@@ -326,80 +328,52 @@ TEST(Zlaqr5, SweepIsUnitarySimilarityKeepingHessenbergForm) {
 // of a single misapplied reflector.
 constexpr double kChaseSensitivity = 1000.0;
 
-TEST(Zlaqr5, AccumulatedAndDirectSweepsAgree) {
+// The ways of applying one sweep. KACC22 = 1 and 2 are the same mode, and
+// any other value is the direct one. A slab product forms each element by
+// the same operations whatever the slab width, and Z's rows are
+// independent: narrow slabs and a sub-range of Z's rows change no bit of
+// what they cover. An odd shift count drops its last shift (a NaN here).
+TEST(Zlaqr5, WaysOfApplyingTheSweepAgree) {
     double worst = 0;
     for (Case c : sweep_cases()) {
+        if (c.kacc22 != 0) continue;  // each shape once
         for (const bool wantt : {true, false}) {
             c.wantt = wantt;
-            const Input in = make_input(c);
-            c.kacc22 = 1;
-            const Output a1 = run(c, in);
+            Input in = make_input(c);
+            in.s.push_back(zcomplex{qnan, qnan});
             c.kacc22 = 2;
-            const Output a2 = run(c, in);
+            const Output acc = run(c, in);
             c.kacc22 = 0;
-            const Output d = run(c, in);
-            EXPECT_TRUE(same_mat(a1.h, a2.h) && same_mat(a1.z, a2.z)) << c.str();
-            const double dh = distance(a2.h, d.h, in.h), dz = distance(a2.z, d.z, in.z);
+            const Output direct = run(c, in);
+            const double dh = distance(acc.h, direct.h, in.h);
+            const double dz = distance(acc.z, direct.z, in.z);
             worst = std::max({worst, dh, dz});
             EXPECT_LE(dh, kChaseSensitivity) << c.str();
             EXPECT_LE(dz, kChaseSensitivity) << c.str();
-            // Any other KACC22 value means no accumulation.
-            c.kacc22 = -3;
-            const Output other = run(c, in);
-            EXPECT_TRUE(same_mat(other.h, d.h) && same_mat(other.z, d.z)) << c.str();
+
+            for (const int kacc : {1, 2, 0, -3}) {
+                const Output& want = kacc == 1 || kacc == 2 ? acc : direct;
+                Case odd = c;
+                odd.kacc22 = kacc, odd.nshfts = c.nshfts + 1, odd.nv = 3, odd.nh = 7;
+                const Output o = run(odd, in);
+                EXPECT_TRUE(same_mat(o.h, want.h) && same_mat(o.z, want.z)) << odd.str();
+
+                Case part = c;
+                part.kacc22 = kacc, part.iloz = 2, part.ihiz = c.n - 3, part.nv = 1, part.nh = 2;
+                const Output p = run(part, in);
+                EXPECT_TRUE(same_mat(p.h, want.h)) << part.str();
+                int differ = 0;
+                for (int j = 1; j <= c.n; ++j)
+                    for (int i = 1; i <= c.n; ++i) {
+                        const bool in_range = i >= part.iloz && i <= part.ihiz;
+                        differ += !same_bits(p.z(i, j), in_range ? want.z(i, j) : in.z(i, j));
+                    }
+                EXPECT_EQ(differ, 0) << part.str();
+            }
         }
     }
     std::printf("[ ZLAQR5 ] accumulated vs direct: largest difference %.3f (units of n*eps)\n",
                 worst);
-}
-
-// Each element of a slab product sees the same operations whatever the slab
-// width, and Z's rows are independent: narrow slabs and a sub-range of Z's
-// rows change no bit of what they cover.
-TEST(Zlaqr5, SlabWidthsAndRowRangeOfZChangeNoBits) {
-    for (Case c : sweep_cases()) {
-        if (c.kacc22 == 0 || c.n < 12) continue;
-        for (const bool wantt : {true, false}) {
-            c.wantt = wantt;
-            Input in = make_input(c);
-            in.z = hhtest::random_mat(c.n, c.n, c.seed + 77, c.n);
-            const Output wide = run(c, in);
-            for (const int w : {1, 3, 7}) {
-                Case narrow = c;
-                narrow.nv = w;
-                narrow.nh = w + 2;
-                const Output o = run(narrow, in);
-                EXPECT_TRUE(same_mat(o.h, wide.h) && same_mat(o.z, wide.z)) << narrow.str();
-            }
-            for (const auto& [lo, hi] : std::vector<std::pair<int, int>>{
-                     {2, c.n - 3}, {c.ktop, c.kbot}, {c.n / 2, c.n / 2}, {5, 4}}) {
-                Case part = c;
-                part.iloz = lo, part.ihiz = hi, part.nv = 3;
-                const Output o = run(part, in);
-                EXPECT_TRUE(same_mat(o.h, wide.h)) << part.str();
-                for (int j = 1; j <= c.n; ++j)
-                    for (int i = 1; i <= c.n; ++i) {
-                        const zcomplex want = i >= lo && i <= hi ? wide.z(i, j) : in.z(i, j);
-                        ASSERT_TRUE(same_bits(o.z(i, j), want)) << part.str() << " i=" << i;
-                    }
-            }
-        }
-    }
-}
-
-TEST(Zlaqr5, OddShiftCountIgnoresLastShift) {
-    for (Case c : sweep_cases()) {
-        for (const int kacc : {0, 2}) {
-            c.kacc22 = kacc;
-            Input in = make_input(c);
-            in.s.push_back(zcomplex{qnan, qnan});  // must never be read
-            const Output even = run(c, in);
-            Case odd = c;
-            odd.nshfts = c.nshfts + 1;
-            const Output o = run(odd, in);
-            EXPECT_TRUE(same_mat(o.h, even.h) && same_mat(o.z, even.z)) << odd.str();
-        }
-    }
 }
 
 TEST(Zlaqr5, NoShiftPairOrNoBlockChangesNothing) {
@@ -408,8 +382,8 @@ TEST(Zlaqr5, NoShiftPairOrNoBlockChangesNothing) {
     struct Degenerate {
         int ktop, kbot, nshfts;
     };
-    for (const Degenerate d : {Degenerate{3, 10, 0}, {3, 10, 1}, {3, 10, -2}, {5, 5, 4},
-                               {7, 6, 4}, {12, 12, 2}}) {
+    for (const Degenerate d :
+         {Degenerate{3, 10, 0}, {3, 10, 1}, {3, 10, -2}, {5, 5, 4}, {7, 6, 4}, {12, 12, 2}}) {
         for (const int kacc : {0, 1, 2}) {
             Case c = base;
             c.ktop = d.ktop, c.kbot = d.kbot, c.nshfts = d.nshfts, c.kacc22 = kacc;
@@ -429,8 +403,12 @@ TEST(Zlaqr5, WithoutSchurFormOnlyTheBlockChanges) {
         int n, ktop, kbot, nshfts;
     };
     std::uint64_t seed = 300;
-    for (const Shape s : {Shape{10, 2, 9, 4}, {30, 6, 22, 6}, {50, 1, 40, 10}, {50, 12, 50, 8},
-                          {80, 20, 61, 18}, {40, 7, 8, 4}}) {
+    for (const Shape s : {Shape{10, 2, 9, 4},
+                          {30, 6, 22, 6},
+                          {50, 1, 40, 10},
+                          {50, 12, 50, 8},
+                          {80, 20, 61, 18},
+                          {40, 7, 8, 4}}) {
         for (const int kacc : {0, 2}) {
             for (const bool wantz : {true, false}) {
                 Case c;
@@ -484,6 +462,51 @@ TEST(Zlaqr5, TwoByTwoBlock) {
     std::printf("[ ZLAQR5 ] 2-by-2 exact shift: largest remainder %.2f eps\n", worst);
 }
 
+// A bulge cannot cross an exact zero H(P+1, P): its fill dies there, and
+// the sweep restarts it below from its shifts (the collapsed-bulge path).
+// In the direct mode the block below the zero then receives exactly the
+// sweep that starts at KTOP = P+1 (equal values: only the signs of exact
+// zeros may differ); the accumulated mode agrees to rounding.
+TEST(Zlaqr5, BulgesRestartBelowAZeroSubdiagonal) {
+    struct Shape {
+        int n, ktop, kbot, p, nshfts;
+    };
+    const Shape shapes[] = {{12, 1, 12, 1, 2},   {12, 1, 12, 2, 2},  {20, 2, 20, 2, 4},
+                            {20, 2, 18, 5, 4},   {30, 1, 30, 9, 6},  {30, 3, 28, 4, 8},
+                            {40, 1, 40, 17, 10}, {40, 5, 37, 30, 4}, {60, 1, 60, 30, 16}};
+    auto equal = [](zcomplex a, zcomplex b) {
+        return same_bits(a, b) || (a.re == b.re && a.im == b.im);
+    };
+    std::uint64_t seed = 900;
+    for (const Shape sh : shapes) {
+        for (const bool wantt : {true, false}) {
+            for (const int kacc : {0, 2}) {
+                Case c;
+                c.n = sh.n, c.ktop = sh.ktop, c.kbot = sh.kbot, c.nshfts = sh.nshfts;
+                c.kacc22 = kacc, c.wantt = wantt, c.nv = 4, c.nh = 5, c.seed = seed++;
+                Input in = make_input(c);
+                in.h(sh.p + 1, sh.p) = zero;
+                const Output full = check_sweep(c, in);
+                Case below = c;
+                below.ktop = sh.p + 1;
+                const Output ref = run(below, in);
+                const int lo = sh.p + 1, hi = sh.kbot;
+                if (kacc == 0) {
+                    int differ = 0;
+                    for (int j = lo; j <= hi; ++j) {
+                        for (int i = lo; i <= hi; ++i) differ += !equal(full.h(i, j), ref.h(i, j));
+                        for (int i = 1; i <= c.n; ++i) differ += !equal(full.z(i, j), ref.z(i, j));
+                    }
+                    EXPECT_EQ(differ, 0) << c.str() << " p=" << sh.p;
+                } else {
+                    const double dh = distance(sub(full.h, lo, hi), sub(ref.h, lo, hi), in.h);
+                    EXPECT_LE(dh, kChaseSensitivity) << c.str() << " p=" << sh.p;
+                }
+            }
+        }
+    }
+}
+
 // Exact shifts: with eigenvalues of a matrix of known spectrum as shifts,
 // repeated sweeps drive subdiagonal entries to negligible size, and the
 // in-sweep deflation test sets them to exactly zero.
@@ -513,20 +536,35 @@ TEST(Zlaqr5, ExactShiftsDeflate) {
             // The shifts: eigenvalues spread over the spectrum.
             for (int i = 0; i < ns; ++i) in.s[i] = zcomplex{double(1 + i * (n / ns)), 0.5};
 
-            int zeros = 0;
-            double smallest = 1;
-            for (int sweep = 0; sweep < 4 && zeros == 0; ++sweep) {
+            // In exact arithmetic one sweep with exact shifts splits the
+            // trailing NS-by-NS block off; in floating point the sweep is
+            // forward unstable, so a few sweeps may be needed before the
+            // in-sweep test finds H(N-NS+1, N-NS) negligible and zeroes it.
+            const int split = n - ns;
+            int sweeps = 0;
+            while (sweeps < 4 && !qiv::is_zero(in.h(split + 1, split))) {
                 const Output o = run(c, in);
                 ASSERT_TRUE(hessenberg_after(o.h, in.h, 1, n));
                 in.h = o.h;
-                for (int k = 1; k < n; ++k) {
-                    if (qiv::is_zero(in.h(k + 1, k))) ++zeros;
-                    smallest = std::min(smallest, abs1(in.h(k + 1, k)) / hnorm);
-                }
+                ++sweeps;
             }
-            EXPECT_GT(zeros, 0) << "n=" << n << " kacc22=" << kacc;
-            std::printf("[ ZLAQR5 ] n=%d kacc22=%d: %d subdiagonal zeros, smallest %.2e\n", n,
-                        kacc, zeros, smallest);
+            ASSERT_TRUE(qiv::is_zero(in.h(split + 1, split)))
+                << "n=" << n << " kacc22=" << kacc << " after " << sweeps << " sweeps";
+            // The split-off block carries exactly the shifts: its trace is
+            // their sum, and the rest of the diagonal carries the others.
+            zcomplex tail = zero, shifts = zero, head = zero, others = zero;
+            for (int i = split + 1; i <= n; ++i) tail = tail + in.h(i, i);
+            for (int i = 1; i <= split; ++i) head = head + in.h(i, i);
+            for (int i = 0; i < ns; ++i) shifts = shifts + in.s[i];
+            for (int j = 1; j <= n; ++j) others = others + zcomplex{double(j), 0.5};
+            others = others - shifts;
+            const double tail_err = abs1(tail - shifts) / (hnorm * n * kEps);
+            const double head_err = abs1(head - others) / (hnorm * n * kEps);
+            EXPECT_LE(tail_err, 16.0) << "n=" << n << " kacc22=" << kacc;
+            EXPECT_LE(head_err, 16.0) << "n=" << n << " kacc22=" << kacc;
+            std::printf(
+                "[ ZLAQR5 ] n=%d kacc22=%d: split after %d sweeps, trace errors %.2f %.2f\n", n,
+                kacc, sweeps, tail_err, head_err);
         }
     }
 }
