@@ -33,8 +33,8 @@ struct HseqrData {
         zcomplex query{0.0, 0.0};
         const int one = 1, lwork = -1;
         int info = 0;
-        qiv::ZHSEQR(job, compz, &n, &one, &n, h.data(), &n, w.data(), z.data(), &n, &query,
-                    &lwork, &info);
+        qiv::ZHSEQR(job, compz, &n, &one, &n, h.data(), &n, w.data(), z.data(), &n, &query, &lwork,
+                    &info);
         work.resize(static_cast<std::size_t>(std::max(n, static_cast<int>(query.re))));
     }
     void run() {

@@ -44,17 +44,15 @@ namespace qiv {
 namespace {
 
 template <class Solver>
-void aggressive_early_deflation(const int* wantt, const int* wantz, const int* n,
-                                const int* ktop, const int* kbot, const int* nw, zcomplex* h,
-                                const int* ldh, const int* iloz, const int* ihiz, zcomplex* z,
-                                const int* ldz, int* ns, int* nd, zcomplex* sh, zcomplex* v,
-                                const int* ldv, const int* nh, zcomplex* t, const int* ldt,
-                                const int* nv, zcomplex* wv, const int* ldwv, zcomplex* work,
-                                const int* lwork) {
+void aggressive_early_deflation(const int* wantt, const int* wantz, const int* n, const int* ktop,
+                                const int* kbot, const int* nw, zcomplex* h, const int* ldh,
+                                const int* iloz, const int* ihiz, zcomplex* z, const int* ldz,
+                                int* ns, int* nd, zcomplex* sh, zcomplex* v, const int* ldv,
+                                const int* nh, zcomplex* t, const int* ldt, const int* nv,
+                                zcomplex* wv, const int* ldwv, zcomplex* work, const int* lwork) {
     const bool WANTT = *wantt != 0, WANTZ = *wantz != 0;
-    const int N = *n, KTOP = *ktop, KBOT = *kbot, NW = *nw, LDH = *ldh, ILOZ = *iloz,
-              IHIZ = *ihiz, LDZ = *ldz, LDV = *ldv, NH = *nh, LDT = *ldt, NV = *nv,
-              LWORK = *lwork;
+    const int N = *n, KTOP = *ktop, KBOT = *kbot, NW = *nw, LDH = *ldh, ILOZ = *iloz, IHIZ = *ihiz,
+              LDZ = *ldz, LDV = *ldv, NH = *nh, LDT = *ldt, NV = *nv, LWORK = *lwork;
     const zcomplex zero = zc(0.0, 0.0), one = zc(1.0, 0.0);
     const int ione = 1;
     auto H = [&](int i, int j) -> zcomplex& { return h[at(i, j, LDH)]; };
@@ -195,8 +193,7 @@ void aggressive_early_deflation(const int* wantt, const int* wantz, const int* n
         if (WANTT) {
             for (int kcol = KBOT + 1; kcol <= N; kcol += NH) {
                 const int kln = std::min(NH, N - kcol + 1);
-                ZGEMM("C", "N", &jw, &kln, &jw, &one, v, ldv, &H(kwtop, kcol), ldh, &zero, t,
-                      ldt);
+                ZGEMM("C", "N", &jw, &kln, &jw, &one, v, ldv, &H(kwtop, kcol), ldh, &zero, t, ldt);
                 ZLACPY("A", &jw, &kln, t, ldt, &H(kwtop, kcol), ldh);
             }
         }
@@ -205,8 +202,8 @@ void aggressive_early_deflation(const int* wantt, const int* wantz, const int* n
         if (WANTZ) {
             for (int krow = ILOZ; krow <= IHIZ; krow += NV) {
                 const int kln = std::min(NV, IHIZ - krow + 1);
-                ZGEMM("N", "N", &kln, &jw, &jw, &one, &z[at(krow, kwtop, LDZ)], ldz, v, ldv,
-                      &zero, wv, ldwv);
+                ZGEMM("N", "N", &kln, &jw, &jw, &one, &z[at(krow, kwtop, LDZ)], ldz, v, ldv, &zero,
+                      wv, ldwv);
                 ZLACPY("A", &kln, &jw, wv, ldwv, &z[at(krow, kwtop, LDZ)], ldz);
             }
         }

@@ -42,16 +42,15 @@
 namespace qiv {
 namespace {
 
-constexpr int kNtiny = 15;     // orders up to this go to ZLAHQR
-constexpr int kKexnw = 5;      // window growth after this many iterations without deflation
-constexpr int kKexsh = 6;      // exceptional shifts every this many iterations without one
+constexpr int kNtiny = 15;  // orders up to this go to ZLAHQR
+constexpr int kKexnw = 5;   // window growth after this many iterations without deflation
+constexpr int kKexsh = 6;   // exceptional shifts every this many iterations without one
 constexpr double kWilk1 = 0.75;
 
 template <class Driver>
-void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* ilo,
-                   const int* ihi, zcomplex* h, const int* ldh, zcomplex* w, const int* iloz,
-                   const int* ihiz, zcomplex* z, const int* ldz, zcomplex* work, const int* lwork,
-                   int* info) {
+void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
+                   zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
+                   zcomplex* z, const int* ldz, zcomplex* work, const int* lwork, int* info) {
     const bool WANTT = *wantt != 0, WANTZ = *wantz != 0;
     const int N = *n, ILO = *ilo, IHI = *ihi, LDH = *ldh, LWORK = *lwork;
     const zcomplex zero = zc(0.0, 0.0), one = zc(1.0, 0.0);
@@ -84,8 +83,8 @@ void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* 
     {
         const int nwq = nwr + 1, query = -1;
         int ls = 0, ld = 0;
-        Driver::deflate(wantt, wantz, n, ilo, ihi, &nwq, h, ldh, iloz, ihiz, z, ldz, &ls, &ld, w,
-                        h, ldh, n, h, ldh, n, h, ldh, work, &query);
+        Driver::deflate(wantt, wantz, n, ilo, ihi, &nwq, h, ldh, iloz, ihiz, z, ldz, &ls, &ld, w, h,
+                        ldh, n, h, ldh, n, h, ldh, work, &query);
     }
     const int lwkopt = std::max(3 * nsr / 2, static_cast<int>(work[0].re));
     if (LWORK == -1) {
@@ -158,9 +157,8 @@ void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* 
         const int kwv = nw + 2;
         const int nve = (N - nw) - kwv + 1;
         int ls = 0, ld = 0;
-        Driver::deflate(wantt, wantz, n, &ktop, &kbot, &nw, h, ldh, iloz, ihiz, z, ldz, &ls, &ld,
-                        w, &H(kv, 1), ldh, &nho, &H(kv, kt), ldh, &nve, &H(kwv, 1), ldh, work,
-                        lwork);
+        Driver::deflate(wantt, wantz, n, &ktop, &kbot, &nw, h, ldh, iloz, ihiz, z, ldz, &ls, &ld, w,
+                        &H(kv, 1), ldh, &nho, &H(kv, kt), ldh, &nve, &H(kwv, 1), ldh, work, lwork);
 
         kbot -= ld;
         int ks = kbot - ls + 1;
@@ -187,8 +185,8 @@ void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* 
                     const int kc = N - ns + 1;
                     ZLACPY("A", &ns, &ns, &H(ks, ks), ldh, &H(kc, 1), ldh);
                     int inf = 0;
-                    Driver::block_eigenvalues(&ns, nmin, &H(kc, 1), ldh, w + (ks - 1), work,
-                                              lwork, &inf);
+                    Driver::block_eigenvalues(&ns, nmin, &H(kc, 1), ldh, w + (ks - 1), work, lwork,
+                                              &inf);
                     ks += inf;
 
                     // Fewer than two converged: the eigenvalues of the
@@ -257,9 +255,8 @@ void multishift_qr(const int* wantt, const int* wantz, const int* n, const int* 
             const int kwvs = kdu + 4;
             const int nvs = N - kdu - kwvs + 1;
             const int ldv = 3;
-            ZLAQR5(wantt, wantz, &kacc22, n, &ktop, &kbot, &ns, w + (ks - 1), h, ldh, iloz, ihiz,
-                   z, ldz, work, &ldv, &H(ku, 1), ldh, &nvs, &H(kwvs, 1), ldh, &nhs, &H(ku, kwh),
-                   ldh);
+            ZLAQR5(wantt, wantz, &kacc22, n, &ktop, &kbot, &ns, w + (ks - 1), h, ldh, iloz, ihiz, z,
+                   ldz, work, &ldv, &H(ku, 1), ldh, &nvs, &H(kwvs, 1), ldh, &nhs, &H(ku, kwh), ldh);
         }
 
         ndfl = ld > 0 ? 1 : ndfl + 1;

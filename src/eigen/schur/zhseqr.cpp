@@ -31,8 +31,8 @@ constexpr int kNl = 49;     // order of the local copy for the rescue of small m
 }  // namespace
 
 void ZHSEQR(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, zcomplex* z, const int* ldz,
-            zcomplex* work, const int* lwork, int* info) {
+            zcomplex* h, const int* ldh, zcomplex* w, zcomplex* z, const int* ldz, zcomplex* work,
+            const int* lwork, int* info) {
     const int N = *n, ILO = *ilo, IHI = *ihi, LDH = *ldh, LDZ = *ldz, LWORK = *lwork;
     const zcomplex zero = zc(0.0, 0.0), one = zc(1.0, 0.0);
     const int ione = 1;

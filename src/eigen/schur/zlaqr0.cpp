@@ -15,10 +15,10 @@ struct TopLevelDriver {
                         const int* kbot, const int* nw, zcomplex* h, const int* ldh,
                         const int* iloz, const int* ihiz, zcomplex* z, const int* ldz, int* ns,
                         int* nd, zcomplex* sh, zcomplex* v, const int* ldv, const int* nh,
-                        zcomplex* t, const int* ldt, const int* nv, zcomplex* wv,
-                        const int* ldwv, zcomplex* work, const int* lwork) {
-        ZLAQR3(wantt, wantz, n, ktop, kbot, nw, h, ldh, iloz, ihiz, z, ldz, ns, nd, sh, v, ldv,
-               nh, t, ldt, nv, wv, ldwv, work, lwork);
+                        zcomplex* t, const int* ldt, const int* nv, zcomplex* wv, const int* ldwv,
+                        zcomplex* work, const int* lwork) {
+        ZLAQR3(wantt, wantz, n, ktop, kbot, nw, h, ldh, iloz, ihiz, z, ldz, ns, nd, sh, v, ldv, nh,
+               t, ldt, nv, wv, ldwv, work, lwork);
     }
 
     static void block_eigenvalues(const int* ns, int nmin, zcomplex* b, const int* ldb,
@@ -36,8 +36,8 @@ struct TopLevelDriver {
 }  // namespace
 
 void ZLAQR0(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
-            zcomplex* z, const int* ldz, zcomplex* work, const int* lwork, int* info) {
+            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz, zcomplex* z,
+            const int* ldz, zcomplex* work, const int* lwork, int* info) {
     multishift_qr<TopLevelDriver>(wantt, wantz, n, ilo, ihi, h, ldh, w, iloz, ihiz, z, ldz, work,
                                   lwork, info);
 }

@@ -25,11 +25,11 @@ struct SingleShiftWindow {
 void ZLAQR2(const int* wantt, const int* wantz, const int* n, const int* ktop, const int* kbot,
             const int* nw, zcomplex* h, const int* ldh, const int* iloz, const int* ihiz,
             zcomplex* z, const int* ldz, int* ns, int* nd, zcomplex* sh, zcomplex* v,
-            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv,
-            zcomplex* wv, const int* ldwv, zcomplex* work, const int* lwork) {
+            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv, zcomplex* wv,
+            const int* ldwv, zcomplex* work, const int* lwork) {
     aggressive_early_deflation<SingleShiftWindow>(wantt, wantz, n, ktop, kbot, nw, h, ldh, iloz,
-                                                  ihiz, z, ldz, ns, nd, sh, v, ldv, nh, t, ldt,
-                                                  nv, wv, ldwv, work, lwork);
+                                                  ihiz, z, ldz, ns, nd, sh, v, ldv, nh, t, ldt, nv,
+                                                  wv, ldwv, work, lwork);
 }
 
 }  // namespace qiv

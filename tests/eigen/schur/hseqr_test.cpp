@@ -27,16 +27,18 @@
 
 namespace {
 
+using eigtest::random_hessenberg;
 using hhtest::kEps;
 using hhtest::Mat;
 using qiv::zcomplex;
 using qivtest::same_bits;
-using eigtest::random_hessenberg;
 
 const double qnan = std::numeric_limits<double>::quiet_NaN();
 
 // Prints a measured figure, so that a run shows how close the bounds are.
-void report(const char* what, double value) { std::printf("[ figure   ] %-44s %.3g\n", what, value); }
+void report(const char* what, double value) {
+    std::printf("[ figure   ] %-44s %.3g\n", what, value);
+}
 
 double modulus(zcomplex z) { return std::hypot(z.re, z.im); }
 
@@ -67,7 +69,7 @@ int hseqr_query(const Mat& h, char job, char compz, int ilo, int ihi) {
 // ZHSEQR on a copy of h; lwork 0 means the optimal length. With compz 'V'
 // the Schur vectors are accumulated into z0.
 HseqrRun hseqr(const Mat& h, char job, char compz, int ilo = 1, int ihi = -1, int lwork = 0,
-          const Mat* z0 = nullptr) {
+               const Mat* z0 = nullptr) {
     const int n = h.n;
     if (ihi < 0) ihi = n;
     if (lwork == 0) lwork = std::max(hseqr_query(h, job, compz, ilo, ihi), std::max(1, n));
@@ -151,8 +153,8 @@ Figures check_schur_run(const Mat& h0, int ilo, int ihi) {
 
 TEST(Hseqr, SchurFormAcrossOrders) {
     Figures worst;
-    for (const int n : {1, 2, 3, 4, 15, 16, 29, 30, 48, 49, 50, 59, 60, 75, 76, 100, 149, 150, 151,
-                        250, 400}) {
+    for (const int n :
+         {1, 2, 3, 4, 15, 16, 29, 30, 48, 49, 50, 59, 60, 75, 76, 100, 149, 150, 151, 250, 400}) {
         const Mat h = random_hessenberg(n, 1000 + n);
         const Figures f = check_schur_run(h, 1, n);
         worst.residual = std::max(worst.residual, f.residual);
