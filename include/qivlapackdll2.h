@@ -42,6 +42,21 @@ void qivlapackdll2_zgesv(const int* n, const int* nrhs, qivlapackdll2_complex* a
                                            const int* lda, int* ipiv, qivlapackdll2_complex* b,
                                            const int* ldb, int* info);
 
+/* All eigenvalues of the general N-by-N matrix A in W and, on request, the
+ * left (JOBVL = "V") and right (JOBVR = "V") eigenvectors in the columns of VL
+ * and VR: A*v = w*v and u^H*A = w*u^H, each vector of Euclidean norm 1 with
+ * its component of largest modulus real and positive. JOBVL, JOBVR: "N" or
+ * "V". LDVL, LDVR >= 1, and >= N when the vectors are asked for. WORK has
+ * LWORK >= max(1, 2N) elements (LWORK = -1 returns the optimal length in
+ * WORK[0] and computes nothing); RWORK has 2N elements. A is overwritten.
+ * INFO = i > 0: the QR algorithm failed; W[i..N-1] hold the eigenvalues that
+ * converged and no vectors are computed. */
+void qivlapackdll2_zgeev(const char* jobvl, const char* jobvr, const int* n,
+                         qivlapackdll2_complex* a, const int* lda, qivlapackdll2_complex* w,
+                         qivlapackdll2_complex* vl, const int* ldvl, qivlapackdll2_complex* vr,
+                         const int* ldvr, qivlapackdll2_complex* work, const int* lwork,
+                         double* rwork, int* info);
+
 #ifdef __cplusplus
 }
 #endif

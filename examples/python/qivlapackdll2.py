@@ -9,6 +9,7 @@ holds it must be on the platform's library search path (``LD_LIBRARY_PATH``,
     lib = qivlapackdll2.Module()            # or Module("/path/to/libqivlapackdll2.so")
     lu, ipiv, info = lib.getrf([[4, 1j], [2, 3]])
     x, info = lib.gesv([[2, 1], [1, 3]], [1, 2])
+    w, vl, vr, info = lib.eig([[2, 1], [1, 3]], left=True)
 
 Matrices are lists of rows of numbers (int, float or complex); a right-hand
 side may also be a plain list (one column). Results come back the same way,
@@ -21,7 +22,7 @@ this wrapper checks the shapes itself and raises ValueError first.
 import ctypes
 import sys
 
-__all__ = ["Module", "default_name", "getrf", "gesv"]
+__all__ = ["Module", "default_name", "getrf", "gesv", "eig"]
 
 
 class Complex(ctypes.Structure):
@@ -32,6 +33,8 @@ class Complex(ctypes.Structure):
 
 _INT_P = ctypes.POINTER(ctypes.c_int)
 _COMPLEX_P = ctypes.POINTER(Complex)
+_CHAR_P = ctypes.c_char_p
+_DOUBLE_P = ctypes.POINTER(ctypes.c_double)
 
 # Argument lists of the exports; every argument is an address.
 _SIGNATURES = {
@@ -39,8 +42,8 @@ _SIGNATURES = {
     "qivlapackdll2_zgetrf": [_INT_P, _INT_P, _COMPLEX_P, _INT_P, _INT_P, _INT_P],
     "qivlapackdll2_zgesv": [_INT_P, _INT_P, _COMPLEX_P, _INT_P, _INT_P, _COMPLEX_P, _INT_P,
                             _INT_P],
-    # "qivlapackdll2_zgeev": bound here, with a geev method below, once the
-    # module has the eigen service.
+    "qivlapackdll2_zgeev": [_CHAR_P, _CHAR_P, _INT_P, _COMPLEX_P, _INT_P, _COMPLEX_P, _COMPLEX_P,
+                            _INT_P, _COMPLEX_P, _INT_P, _COMPLEX_P, _INT_P, _DOUBLE_P, _INT_P],
 }
 
 
@@ -93,6 +96,7 @@ class Module:
         self._testfn = self._lib.qivcppdlltemplate_exportedtestfn
         self._zgetrf = self._lib.qivlapackdll2_zgetrf
         self._zgesv = self._lib.qivlapackdll2_zgesv
+        self._zgeev = self._lib.qivlapackdll2_zgeev
 
     def testfn(self):
         """Calls the test entry, which does nothing."""
@@ -139,9 +143,46 @@ class Module:
         x = _to_rows(rhs, n, nrhs)
         return ([row[0] for row in x] if vector else x), info.value
 
-    # geev(a, left=False, right=True) -> (w, vl, vr, info) goes here when the
-    # module exports qivlapackdll2_zgeev: it will add the export to _SIGNATURES,
-    # query the workspace with LWORK = -1, then call with JOBVL/JOBVR "N"/"V".
+    def eig(self, a, left=False, right=True):
+        """Eigenvalues and, on request, eigenvectors of the square matrix a.
+
+        Returns (w, vl, vr, info): w the list of eigenvalues; vr (if right)
+        and vl (if left) lists of rows whose column j is the right eigenvector
+        (a*v = w[j]*v) or the left one (u^H*a = w[j]*u^H) of w[j], each of
+        Euclidean norm 1 with its largest component real and positive; None
+        when not asked for. info = i > 0 means the QR algorithm failed: only
+        w[i:] is meaningful and no vectors are returned (None).
+        """
+        n, n2 = _shape(a, "a")
+        if n != n2:
+            raise ValueError("a must be square, not %d by %d" % (n, n2))
+        array = _to_columns(a, n, n)
+        w = (Complex * max(1, n))()
+        ld = max(1, n)
+        vl = (Complex * (ld * ld if left else 1))()
+        vr = (Complex * (ld * ld if right else 1))()
+        rwork = (ctypes.c_double * max(1, 2 * n))()
+        info = ctypes.c_int(0)
+        jobvl = b"V" if left else b"N"
+        jobvr = b"V" if right else b"N"
+        ldvl = ctypes.c_int(ld if left else 1)
+        ldvr = ctypes.c_int(ld if right else 1)
+        size = ctypes.c_int(n)
+        lda = ctypes.c_int(ld)
+
+        def call(work, lwork):
+            self._zgeev(jobvl, jobvr, ctypes.byref(size), array, ctypes.byref(lda), w, vl,
+                        ctypes.byref(ldvl), vr, ctypes.byref(ldvr), work,
+                        ctypes.byref(ctypes.c_int(lwork)), rwork, ctypes.byref(info))
+
+        query = (Complex * 1)()
+        call(query, -1)
+        lwork = max(1, 2 * n, int(query[0].re))
+        call((Complex * lwork)(), lwork)
+        values = [complex(w[j].re, w[j].im) for j in range(n)]
+        ok = info.value == 0
+        return (values, _to_rows(vl, n, n) if left and ok else None,
+                _to_rows(vr, n, n) if right and ok else None, info.value)
 
 
 _default = None
@@ -162,3 +203,8 @@ def getrf(a):
 def gesv(a, b):
     """gesv of the module loaded by its default name."""
     return _module().gesv(a, b)
+
+
+def eig(a, left=False, right=True):
+    """eig of the module loaded by its default name."""
+    return _module().eig(a, left, right)

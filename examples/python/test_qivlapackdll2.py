@@ -141,6 +141,44 @@ class GesvTest(unittest.TestCase):
             self.lib.gesv([[1, 0], [0, 1]], [1, 2, 3])
 
 
+class EigTest(unittest.TestCase):
+    def setUp(self):
+        self.lib = qivlapackdll2.Module()
+
+    def test_triangular_matrix_gives_its_diagonal_exactly(self):
+        w, vl, vr, info = self.lib.eig([[2, 5, 1j], [0, -1j, 3], [0, 0, 4]])
+        self.assertEqual((sorted(w, key=lambda z: (z.real, z.imag)), vl, info),
+                         ([-1j, 2, 4], None, 0))
+        self.assertEqual(len(vr), 3)
+
+    def test_residuals_and_normalisation(self):
+        for n, seed in [(1, 31), (7, 32), (80, 33)]:
+            with self.subTest(n=n):
+                a = generated(n, n, seed)
+                w, vl, vr, info = self.lib.eig(a, left=True, right=True)
+                self.assertEqual(info, 0)
+                for j in range(n):
+                    v = [vr[i][j] for i in range(n)]
+                    u = [vl[i][j] for i in range(n)]
+                    for vec in (u, v):
+                        self.assertAlmostEqual(sum(abs(x) ** 2 for x in vec), 1.0, delta=1e-12)
+                        top = max(vec, key=abs)
+                        self.assertEqual(top.imag, 0.0)
+                        self.assertGreater(top.real, 0.0)
+                    right = max(cabs1(sum((a[i][l] * v[l] for l in range(n)), 0j) - w[j] * v[i])
+                                for i in range(n))
+                    left = max(cabs1(sum((u[l].conjugate() * a[l][i] for l in range(n)), 0j)
+                                     - w[j] * u[i].conjugate()) for i in range(n))
+                    self.assertLess(max(right, left), 30 * n * EPS * max_abs(a))
+
+    def test_eigenvalues_alone_agree(self):
+        a = generated(12, 12, 34)
+        w, _, _, _ = self.lib.eig(a)
+        w_only, vl, vr, info = self.lib.eig(a, right=False)
+        self.assertEqual((vl, vr, info), (None, None, 0))
+        self.assertLess(max(cabs1(x - y) for x, y in zip(w, w_only)), 1000 * EPS)
+
+
 class IllegalArgumentTest(unittest.TestCase):
     def test_module_reports_and_ends_the_process(self):
         # Bypasses the wrapper's checks: N = -1 reaches ZGESV, which reports

@@ -9,8 +9,8 @@
  *
  * Usage: host_win [load|run|illegal] [module]
  *   load     binds the exports and calls the test entry only;
- *   run      that, then LU factorisations and solves with their checks (the
- *            default);
+ *   run      that, then LU factorisations, solves and eigen decompositions
+ *            with their checks (the default);
  *   illegal  one call with M = -1: the module reports it and ends the process
  *            with exit status 0, so the line after the call is never reached.
  * Exit status: 0 when every check holds, 1 when one fails, 2 when the module
@@ -37,6 +37,9 @@ typedef void (*testfn_fn)(void);
 typedef void (*zgetrf_fn)(const int* m, const int* n, zc* a, const int* lda, int* ipiv, int* info);
 typedef void (*zgesv_fn)(const int* n, const int* nrhs, zc* a, const int* lda, int* ipiv, zc* b,
                          const int* ldb, int* info);
+typedef void (*zgeev_fn)(const char* jobvl, const char* jobvr, const int* n, zc* a, const int* lda,
+                         zc* w, zc* vl, const int* ldvl, zc* vr, const int* ldvr, zc* work,
+                         const int* lwork, double* rwork, int* info);
 
 /* ---- loading and binding ------------------------------------------------ */
 
@@ -57,8 +60,7 @@ static any_fn bind_name(module_t m, const char* name) { return (any_fn)dlsym(m, 
 static void close_module(module_t m) { dlclose(m); }
 #endif
 
-/* The exports in the order of their ordinals; ordinal 2 (the eigen driver)
- * is bound only when the module has it. */
+/* The exports in the order of their ordinals. */
 static const char* const export_names[] = {"qivcppdlltemplate_exportedtestfn",
                                            "qivlapackdll2_zgeev", "qivlapackdll2_zgesv",
                                            "qivlapackdll2_zgetrf"};
@@ -308,6 +310,97 @@ static void solve_case(zgesv_fn zgesv, int n, int nrhs, int lda, int ldb, int si
     }
 }
 
+/* Largest |A*v - w*v| (right) or |u^H*A - w*u^H| (left) over all pairs,
+ * relative to max|A| * n * unit roundoff; the vectors have norm 1. */
+static double eig_residual(int n, const zc* a, int lda, const zc* w, const zc* v, int ldv,
+                           int left) {
+    double worst = 0.0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            zc s = {0.0, 0.0};
+            for (int l = 0; l < n; ++l) {
+                /* right: (A v)(i) = sum A(i,l) v(l); left: (u^H A)(i) = sum conj(u(l)) A(l,i) */
+                const zc x = left ? a[l + (int64_t)i * lda] : a[i + (int64_t)l * lda];
+                zc y = v[l + (int64_t)j * ldv];
+                if (left) y.im = -y.im;
+                const zc t = zmul(x, y);
+                s.re += t.re;
+                s.im += t.im;
+            }
+            zc vi = v[i + (int64_t)j * ldv];
+            if (left) vi.im = -vi.im;
+            const zc t = zmul(w[j], vi);
+            const zc d = {s.re - t.re, s.im - t.im};
+            const double r = cabs1(d);
+            if (r > worst) worst = r;
+        }
+    const double scale = max_abs(n, n, a, lda) * n * 0x1p-53;
+    return scale > 0.0 ? worst / scale : worst;
+}
+
+/* Each vector has norm 1 and its largest component is real and positive. */
+static int vectors_normalised(int n, const zc* v, int ldv) {
+    for (int j = 0; j < n; ++j) {
+        double norm2 = 0.0, big = -1.0;
+        int at_big = 0;
+        for (int i = 0; i < n; ++i) {
+            const zc x = v[i + (int64_t)j * ldv];
+            const double m2 = x.re * x.re + x.im * x.im;
+            norm2 += m2;
+            if (m2 > big) {
+                big = m2;
+                at_big = i;
+            }
+        }
+        const zc top = v[at_big + (int64_t)j * ldv];
+        if (fabs(norm2 - 1.0) > 1e-12 * n || top.im != 0.0 || !(top.re > 0.0)) return 0;
+    }
+    return 1;
+}
+
+enum { max_eig = 96 };
+static zc e_a[max_eig * max_eig], e_vl[max_eig * max_eig], e_vr[max_eig * max_eig];
+static zc e_w[max_eig], e_w2[max_eig], e_work[max_eig * 200];
+static double e_rwork[2 * max_eig];
+
+/* Eigenvalues and both kinds of vectors of a generated n-by-n matrix, then the
+ * eigenvalues alone, which must be the same to rounding. */
+static void eig_case(zgeev_fn zgeev, int n, int lda, uint64_t seed) {
+    printf("zgeev n %d lda %d\n", n, lda);
+    fill(a_in, (int64_t)lda * n, seed);
+    pad(n, n, a_in, lda);
+    memcpy(e_a, a_in, sizeof(zc) * (size_t)lda * (size_t)n);
+    int lwork = -1, info = -99;
+    const int ldv = n;
+    zgeev("V", "V", &n, e_a, &lda, e_w, e_vl, &ldv, e_vr, &ldv, e_work, &lwork, e_rwork, &info);
+    printf("optimal lwork %d\n", (int)e_work[0].re);
+    lwork = (int)e_work[0].re;
+    if (lwork > max_eig * 200) lwork = max_eig * 200;
+    zgeev("V", "V", &n, e_a, &lda, e_w, e_vl, &ldv, e_vr, &ldv, e_work, &lwork, e_rwork, &info);
+    printf("info %d\n", info);
+    print_matrix("w", n, 1, e_w, n);
+    print_matrix("vl", n, n, e_vl, ldv);
+    print_matrix("vr", n, n, e_vr, ldv);
+    verdict("  info", info == 0);
+    verdict("  padding untouched", pad_intact(n, n, e_a, lda));
+    verdict("  A*v = w*v", eig_residual(n, a_in, lda, e_w, e_vr, ldv, 0) < 30.0);
+    verdict("  u^H*A = w*u^H", eig_residual(n, a_in, lda, e_w, e_vl, ldv, 1) < 30.0);
+    verdict("  vectors normalised", vectors_normalised(n, e_vl, ldv) && vectors_normalised(n, e_vr, ldv));
+
+    memcpy(e_a, a_in, sizeof(zc) * (size_t)lda * (size_t)n);
+    const int one = 1;
+    lwork = 2 * n;
+    zgeev("N", "N", &n, e_a, &lda, e_w2, e_vl, &one, e_vr, &one, e_work, &lwork, e_rwork, &info);
+    print_matrix("w only", n, 1, e_w2, n);
+    double worst = 0.0;
+    for (int j = 0; j < n; ++j) {
+        const zc d = {e_w[j].re - e_w2[j].re, e_w[j].im - e_w2[j].im};
+        if (cabs1(d) > worst) worst = cabs1(d);
+    }
+    verdict("  same eigenvalues without vectors",
+            info == 0 && worst <= 1e3 * n * 0x1p-53 * max_abs(n, n, a_in, lda));
+}
+
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "run";
     const char* name = argc > 2 ? argv[2] : default_module;
@@ -333,10 +426,11 @@ int main(int argc, char** argv) {
         return failures == 0 ? 0 : 1;
     }
 
+    const zgeev_fn zgeev = (zgeev_fn)bind_name(module, export_names[1]);
     const zgesv_fn zgesv = (zgesv_fn)bind_name(module, export_names[2]);
     const zgetrf_fn zgetrf = (zgetrf_fn)bind_name(module, export_names[3]);
-    if (!zgesv || !zgetrf) {
-        fprintf(stderr, "cannot bind the LU exports of %s\n", name);
+    if (!zgeev || !zgesv || !zgetrf) {
+        fprintf(stderr, "cannot bind the exports of %s\n", name);
         return 2;
     }
 
@@ -360,6 +454,10 @@ int main(int argc, char** argv) {
     solve_case(zgesv, 5, 3, 7, 6, 0, 21);
     solve_case(zgesv, 80, 2, 80, 81, 0, 22);
     solve_case(zgesv, 4, 2, 4, 4, 1, 23);
+    eig_case(zgeev, 1, 1, 31);
+    eig_case(zgeev, 6, 8, 32);
+    eig_case(zgeev, 40, 41, 33);
+    eig_case(zgeev, 90, 96, 34); /* above the crossover to the multishift QR */
 
     printf("%d check(s) failed\n", failures);
     close_module(module);

@@ -1,5 +1,6 @@
 // The module's exported entry points. Each public export forwards its
 // arguments unchanged to the routine of the same name and returns when it does.
+#include "eigen/eigen.h"
 #include "lu/lu.h"
 #include "qivlapackdll2.h"
 
@@ -22,4 +23,16 @@ QIV_EXPORT void qivlapackdll2_zgesv(const int* n, const int* nrhs, qivlapackdll2
                                     const int* lda, int* ipiv, qivlapackdll2_complex* b,
                                     const int* ldb, int* info) {
     qiv::ZGESV(n, nrhs, qiv::internal(a), lda, ipiv, qiv::internal(b), ldb, info);
+}
+
+// The option letters' trailing lengths, when a host passes them, follow the 14
+// explicit arguments; ZGEEV never reads them, so the forwarder does not either.
+QIV_EXPORT void qivlapackdll2_zgeev(const char* jobvl, const char* jobvr, const int* n,
+                                    qivlapackdll2_complex* a, const int* lda,
+                                    qivlapackdll2_complex* w, qivlapackdll2_complex* vl,
+                                    const int* ldvl, qivlapackdll2_complex* vr, const int* ldvr,
+                                    qivlapackdll2_complex* work, const int* lwork, double* rwork,
+                                    int* info) {
+    qiv::ZGEEV(jobvl, jobvr, n, qiv::internal(a), lda, qiv::internal(w), qiv::internal(vl), ldvl,
+               qiv::internal(vr), ldvr, qiv::internal(work), lwork, rwork, info);
 }

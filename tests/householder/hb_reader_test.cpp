@@ -9,15 +9,10 @@
 
 namespace {
 
-std::string data_file(const char* name) {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind("/householder/")) + "/data/" + name;
-}
-
 TEST(HbReader, ReadsPde225) {
     qivtest::HbMatrix m;
     std::string error;
-    ASSERT_TRUE(qivtest::read_hb(data_file("pde225.rua"), &m, &error)) << error;
+    ASSERT_TRUE(qivtest::read_hb(qivtest::test_data_file("pde225.rua"), &m, &error)) << error;
     EXPECT_EQ(m.type, "RUA");
     EXPECT_EQ(m.key, "PDE225  ");
     EXPECT_EQ(m.nrow, 225);

@@ -287,15 +287,10 @@ TEST(Zlahr2, PanelFactorsReproduceTheUpdate) {
     for (int i = 1; i <= nb; ++i) EXPECT_EQ(a(k + i, i).im, 0.0);
 }
 
-std::string data_file(const char* name) {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind("/householder/")) + "/data/" + name;
-}
-
 TEST(Zgehrd, RealMatrixFromPractice) {
     qivtest::HbMatrix hb;
     std::string error;
-    ASSERT_TRUE(qivtest::read_hb(data_file("pde225.rua"), &hb, &error)) << error;
+    ASSERT_TRUE(qivtest::read_hb(qivtest::test_data_file("pde225.rua"), &hb, &error)) << error;
     ASSERT_EQ(hb.nrow, 225);
     const int n = hb.nrow;
     Mat a0(n, n);

@@ -192,4 +192,9 @@ std::vector<qiv::zcomplex> hb_dense(const HbMatrix& m, int ld) {
     return a;
 }
 
+std::string test_data_file(const char* name) {
+    const std::string here = __FILE__;
+    return here.substr(0, here.rfind("/support/")) + "/data/" + name;
+}
+
 }  // namespace qivtest

@@ -28,4 +28,7 @@ bool read_hb(const std::string& path, HbMatrix* out, std::string* error);
 // nrow; entries outside the pattern are zero, duplicates are summed.
 std::vector<qiv::zcomplex> hb_dense(const HbMatrix& m, int ld);
 
+// Path of a file in the tests' data folder (tests/data).
+std::string test_data_file(const char* name);
+
 }  // namespace qivtest
