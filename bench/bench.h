@@ -62,6 +62,8 @@ void add_gemm_rows(Rows& rows, const Options& opt);
 
 // ZHSEQR (bench_rows_eigen.cpp), against our own ZGEMM n x n x n.
 void add_hseqr_rows(Rows& rows, const Options& opt);
+// ZGEEV (bench_rows_eigen.cpp): eigenvalues only, right vectors, both.
+void add_geev_rows(Rows& rows, const Options& opt);
 
 // The machine's yardsticks at the widest vector width present.
 struct Machine {
