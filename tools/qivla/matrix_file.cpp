@@ -483,6 +483,7 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
     const long type_line = src.line_number();
     const bool pattern = type[0] == 'P', complex_values = type[0] == 'C';
     m.format = "Harwell-Boeing " + type;
+    allocate(&m, src, type_line, max_bytes);
 
     if (!src.next(&line)) src.fail_at(4, "the file ends within the header (line 4 holds the formats)");
     std::vector<std::string> groups;
@@ -507,7 +508,6 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
         src.fail("index format " + groups[1] + " is not an integer format such as (20I4)");
     if (!pattern && (!parse_format(groups[2], &val_fmt) || val_fmt.letter == 'I'))
         src.fail("value format " + groups[2] + " is not a real format such as (3D22.16) or (1P,4E20.12)");
-    const long format_line = src.line_number();
     if (card[4] > 0 && !src.next(&line))
         src.fail_at(5, "the file ends within the header (line 5 describes the right-hand sides)");
 
@@ -526,8 +526,6 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
             src.fail_at(2, "the header states " + std::to_string(sec.stated) + " lines of " + sec.what + ", but " +
                                std::to_string(sec.items) + " " + sec.what + " in format " + sec.fmt->text + " take " +
                                std::to_string(sec.need));
-    (void)format_line;
-    allocate(&m, src, type_line, max_bytes);
 
     std::vector<long long> colptr(static_cast<std::size_t>(m.cols) + 1);
     std::vector<long> ptr_line(colptr.size());
