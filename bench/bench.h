@@ -33,12 +33,17 @@ struct Work {
     std::function<void()> reset;  // restores the inputs before a run, not timed
 };
 
+struct Rate;
+
 struct Row {
     std::string routine;  // e.g. "ZGEMM NN"
     std::string shape;    // e.g. "n x n x n, n=512"
     Work ours;
-    Work plain;
+    Work plain;        // no run: a routine without plain loops (columns left empty)
     std::string note;  // e.g. "plain loops run at n=512"
+    // Appended to the note once ours is measured (for yardsticks timed in
+    // the same run, e.g. a multiple of a ZGEMM time).
+    std::function<std::string(const Rate& ours)> late_note;
 };
 
 using Rows = std::vector<Row>;
@@ -54,6 +59,9 @@ std::vector<zcomplex> random_matrix(int rows, int cols, unsigned seed);
 // Row groups, in table order. Later groups (triangular solves, matrix-vector
 // products, LU factorisation and solve) follow the same pattern.
 void add_gemm_rows(Rows& rows, const Options& opt);
+
+// ZHSEQR (bench_rows_eigen.cpp), against our own ZGEMM n x n x n.
+void add_hseqr_rows(Rows& rows, const Options& opt);
 
 // The machine's yardsticks at the widest vector width present.
 struct Machine {

@@ -36,6 +36,10 @@ inline double DCABS1(const zcomplex* z) { return std::fabs(z->re) + std::fabs(z-
 // The larger of two absolute values u then v, a NaN u replaced by v.
 inline double max_nan_second(double u, double v) { return (v > u || u != u) ? v : u; }
 
+// The smaller of u then v, a NaN u replaced by v (a NaN v is dropped unless u
+// is NaN too): the minimum that goes with max_nan_second.
+inline double min_nan_second(double u, double v) { return (v < u || u != u) ? v : u; }
+
 // Complex modulus: hypot(Re z, Im z) from IEEE basic operations and the
 // correctly rounded square root, so every platform gives the same bits.
 double zabs(zcomplex z);
