@@ -356,8 +356,10 @@ class QivlaTest(unittest.TestCase):
                 break
         proc.wait(timeout=600)
         os.close(master)
+        errors = proc.stderr.read()
+        proc.stderr.close()
         text = b"".join(chunks).decode()
-        self.assertEqual(proc.returncode, 0, proc.stderr.read())
+        self.assertEqual(proc.returncode, 0, errors)
         took = float(text.split("time: ")[1].split(" s")[0])
         if took > 0.8:
             self.assertIn("elapsed", text)

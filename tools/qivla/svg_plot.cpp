@@ -97,8 +97,8 @@ PlotAxis make_axis(const std::vector<double>& values, bool log) {
     PlotAxis axis;
     axis.log = true;
     // The linear part around zero is one decade wide, at the smallest
-    // nonzero magnitude but no more than 15 decades below the largest.
-    const double floor_value = big > 0.0 ? std::max(small, big * 1e-15) : 1.0;
+    // nonzero magnitude but no more than 30 decades below the largest.
+    const double floor_value = big > 0.0 ? std::max(small, big * 1e-30) : 1.0;
     axis.threshold = std::pow(10.0, std::floor(std::log10(floor_value)));
     double ulo = std::floor(std::min(0.0, axis.transform(lo)));
     double uhi = std::ceil(std::max(0.0, axis.transform(hi)));
