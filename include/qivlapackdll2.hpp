@@ -38,6 +38,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+
 #include <climits>
 #include <cstdlib>
 #endif
@@ -56,22 +57,22 @@ static_assert(sizeof(zcomplex) == sizeof(qivlapackdll2_complex), "complex layout
 
 // The module could not be loaded, or an export could not be bound.
 class LoadError : public std::runtime_error {
-public:
+   public:
     using std::runtime_error::runtime_error;
 };
 
 // An argument that the routine would refuse (and report by ending the
 // process). argument() is its name as in the routine's argument list.
 class IllegalArgument : public std::invalid_argument {
-public:
-    IllegalArgument(const std::string& routine, const std::string& argument,
-                    const std::string& why)
+   public:
+    IllegalArgument(const std::string& routine, const std::string& argument, const std::string& why)
         : std::invalid_argument(routine + ": argument " + argument + " " + why),
-          routine_(routine), argument_(argument) {}
+          routine_(routine),
+          argument_(argument) {}
     const std::string& routine() const { return routine_; }
     const std::string& argument() const { return argument_; }
 
-private:
+   private:
     std::string routine_, argument_;
 };
 
@@ -97,11 +98,14 @@ struct MatrixView {
 
 // An owning column-major matrix with leading dimension rows (at least 1).
 class Matrix {
-public:
+   public:
     Matrix() = default;
     Matrix(int rows, int cols, zcomplex fill = zcomplex(0.0, 0.0))
-        : rows_(rows), cols_(cols),
-          data_(static_cast<std::size_t>(std::max(1, rows)) * static_cast<std::size_t>(std::max(0, cols)), fill) {
+        : rows_(rows),
+          cols_(cols),
+          data_(static_cast<std::size_t>(std::max(1, rows)) *
+                    static_cast<std::size_t>(std::max(0, cols)),
+                fill) {
         if (rows < 0 || cols < 0) throw std::invalid_argument("Matrix: negative size");
     }
     int rows() const { return rows_; }
@@ -115,9 +119,11 @@ public:
     }
     zcomplex* data() { return data_.data(); }
     const zcomplex* data() const { return data_.data(); }
-    MatrixView view() { return MatrixView{data_.empty() ? nullptr : data_.data(), rows_, cols_, ld()}; }
+    MatrixView view() {
+        return MatrixView{data_.empty() ? nullptr : data_.data(), rows_, cols_, ld()};
+    }
 
-private:
+   private:
     int rows_ = 0, cols_ = 0;
     std::vector<zcomplex> data_;
 };
@@ -171,8 +177,8 @@ struct EigResult {
     std::vector<zcomplex> w;  // in the order of the Schur form's diagonal
     Matrix vl, vr;            // filled by eig() when asked for (column j belongs to w[j])
     int info = 0;
-    int lwork = 0;            // workspace length the call used
-    int lwork_optimal = 0;    // the module's answer to the workspace query
+    int lwork = 0;          // workspace length the call used
+    int lwork_optimal = 0;  // the module's answer to the workspace query
     std::string explanation;
     bool converged() const { return info == 0; }
 };
@@ -182,7 +188,7 @@ enum class Vectors { none, right, left, both };
 // ---- the module -----------------------------------------------------------------
 
 class Module {
-public:
+   public:
     // Function types taken from the public header's declarations.
     using testfn_t = decltype(&qivcppdlltemplate_exportedtestfn);
     using zgetrf_t = decltype(&qivlapackdll2_zgetrf);
@@ -191,9 +197,9 @@ public:
 
     // The exports in the order of their ordinals.
     static const std::vector<std::string>& export_names() {
-        static const std::vector<std::string> names = {
-            "qivcppdlltemplate_exportedtestfn", "qivlapackdll2_zgeev", "qivlapackdll2_zgesv",
-            "qivlapackdll2_zgetrf"};
+        static const std::vector<std::string> names = {"qivcppdlltemplate_exportedtestfn",
+                                                       "qivlapackdll2_zgeev", "qivlapackdll2_zgesv",
+                                                       "qivlapackdll2_zgetrf"};
         return names;
     }
 
@@ -301,15 +307,16 @@ public:
         const char* r = "zgesv";
         if (a.rows < 0) illegal(r, "N", "= " + std::to_string(a.rows) + " must not be negative");
         if (a.cols != a.rows)
-            illegal(r, "A", "must be square, not " + std::to_string(a.rows) + " x " +
-                                std::to_string(a.cols));
-        if (b.cols < 0)
-            illegal(r, "NRHS", "= " + std::to_string(b.cols) + " must not be negative");
+            illegal(
+                r, "A",
+                "must be square, not " + std::to_string(a.rows) + " x " + std::to_string(a.cols));
+        if (b.cols < 0) illegal(r, "NRHS", "= " + std::to_string(b.cols) + " must not be negative");
         check_data(r, "A", a);
         check_ld(r, "LDA", a.ld, "N", a.rows);
         if (b.rows != a.rows)
-            illegal(r, "B", "has " + std::to_string(b.rows) + " rows for a matrix of order " +
-                                std::to_string(a.rows));
+            illegal(r, "B",
+                    "has " + std::to_string(b.rows) + " rows for a matrix of order " +
+                        std::to_string(a.rows));
         check_data(r, "B", b);
         check_ld(r, "LDB", b.ld, "N", a.rows);
         SolveResult result;
@@ -343,15 +350,16 @@ public:
     // (at least n x n when asked for; otherwise not referenced). a is
     // overwritten. lwork 0 uses the optimal workspace length; any other value
     // must be at least max(1, 2n).
-    EigResult geev(const char* jobvl, const char* jobvr, MatrixView a, MatrixView vl,
-                   MatrixView vr, int lwork = 0) const {
+    EigResult geev(const char* jobvl, const char* jobvr, MatrixView a, MatrixView vl, MatrixView vr,
+                   int lwork = 0) const {
         const char* r = "zgeev";
         const bool wantvl = check_job(r, "JOBVL", jobvl);
         const bool wantvr = check_job(r, "JOBVR", jobvr);
         if (a.rows < 0) illegal(r, "N", "= " + std::to_string(a.rows) + " must not be negative");
         if (a.cols != a.rows)
-            illegal(r, "A", "must be square, not " + std::to_string(a.rows) + " x " +
-                                std::to_string(a.cols));
+            illegal(
+                r, "A",
+                "must be square, not " + std::to_string(a.rows) + " x " + std::to_string(a.cols));
         const int n = a.rows;
         check_data(r, "A", a);
         check_ld(r, "LDA", a.ld, "N", n);
@@ -359,16 +367,17 @@ public:
             for (int i = 0; i < n; ++i) {
                 const zcomplex z = a(i, j);
                 if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
-                    illegal(r, "A", "holds a NaN or an infinity at (" + std::to_string(i + 1) +
-                                        "," + std::to_string(j + 1) +
-                                        "), which the balancing step refuses");
+                    illegal(r, "A",
+                            "holds a NaN or an infinity at (" + std::to_string(i + 1) + "," +
+                                std::to_string(j + 1) + "), which the balancing step refuses");
             }
         check_vectors(r, "VL", "LDVL", vl, wantvl, n);
         check_vectors(r, "VR", "LDVR", vr, wantvr, n);
         const int minimum = std::max(1, 2 * n);
         if (lwork != 0 && lwork < minimum)
-            illegal(r, "LWORK", "= " + std::to_string(lwork) + " must be at least max(1, 2N) = " +
-                                    std::to_string(minimum));
+            illegal(r, "LWORK",
+                    "= " + std::to_string(lwork) +
+                        " must be at least max(1, 2N) = " + std::to_string(minimum));
         EigResult result;
         result.lwork_optimal = geev_optimal_lwork(jobvl, jobvr, n);
         result.lwork = lwork == 0 ? std::max(minimum, result.lwork_optimal) : lwork;
@@ -400,7 +409,7 @@ public:
         return result;
     }
 
-private:
+   private:
     template <class F>
     F bind(const char* export_name) {
 #if defined(_WIN32)
@@ -439,8 +448,9 @@ private:
     static void check_ld(const char* routine, const char* ld_name, int ld, const char* rows_name,
                          int rows) {
         if (ld < std::max(1, rows))
-            illegal(routine, ld_name, "= " + std::to_string(ld) + " must be at least max(1, " +
-                                          rows_name + ") = " + std::to_string(std::max(1, rows)));
+            illegal(routine, ld_name,
+                    "= " + std::to_string(ld) + " must be at least max(1, " + rows_name +
+                        ") = " + std::to_string(std::max(1, rows)));
     }
 
     // An option letter of the eigen call: true for "V", false for "N".
@@ -455,12 +465,14 @@ private:
     static void check_vectors(const char* routine, const char* name, const char* ld_name,
                               const MatrixView& v, bool wanted, int n) {
         if (v.ld < 1 || (wanted && v.ld < n))
-            illegal(routine, ld_name, "= " + std::to_string(v.ld) + " must be at least " +
-                                          (wanted ? "max(1, N) = " + std::to_string(std::max(1, n))
-                                                  : std::string("1")));
+            illegal(
+                routine, ld_name,
+                "= " + std::to_string(v.ld) + " must be at least " +
+                    (wanted ? "max(1, N) = " + std::to_string(std::max(1, n)) : std::string("1")));
         if (wanted && (v.rows < n || v.cols < n))
-            illegal(routine, name, "is " + std::to_string(v.rows) + " x " + std::to_string(v.cols) +
-                                       ", too small for " + std::to_string(n) + " eigenvectors");
+            illegal(routine, name,
+                    "is " + std::to_string(v.rows) + " x " + std::to_string(v.cols) +
+                        ", too small for " + std::to_string(n) + " eigenvectors");
         if (wanted && n > 0 && v.data == nullptr) illegal(routine, name, "has no data");
     }
 

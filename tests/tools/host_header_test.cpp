@@ -60,7 +60,8 @@ TEST(HostHeader, ResultsAreTheRawExportsBitForBit) {
         const q::LuResult r = lib().getrf(q::MatrixView{buf.data(), m, n, ld});
         std::vector<int> ipiv(static_cast<std::size_t>(std::min(m, n)));
         int info = -1;
-        raw.zgetrf(&m, &n, reinterpret_cast<qivlapackdll2_complex*>(copy.data()), &ld, ipiv.data(), &info);
+        raw.zgetrf(&m, &n, reinterpret_cast<qivlapackdll2_complex*>(copy.data()), &ld, ipiv.data(),
+                   &info);
         EXPECT_EQ(r.info, info);
         EXPECT_EQ(r.ipiv, ipiv);
         EXPECT_TRUE(same_bits(buf.data(), copy.data(), static_cast<std::size_t>(ld) * n));
@@ -117,7 +118,8 @@ TEST(HostHeader, EigenvaluesAndVectorsWithExplainedInfo) {
                 ua += std::conj(r.vl(l, k)) * a0(l, i);
             }
             worst = std::max(worst, std::abs(av - r.w[static_cast<std::size_t>(k)] * r.vr(i, k)));
-            worst = std::max(worst, std::abs(ua - r.w[static_cast<std::size_t>(k)] * std::conj(r.vl(i, k))));
+            worst = std::max(
+                worst, std::abs(ua - r.w[static_cast<std::size_t>(k)] * std::conj(r.vl(i, k))));
         }
     EXPECT_LT(worst, 50 * n * anorm * std::numeric_limits<double>::epsilon());
     // The same call through the raw export gives the same bits.
@@ -126,8 +128,8 @@ TEST(HostHeader, EigenvaluesAndVectorsWithExplainedInfo) {
     std::vector<double> rwork(2 * n);
     int nn = n, lw = r.lwork, info = -1;
     auto c = [](zcomplex* z) { return reinterpret_cast<qivlapackdll2_complex*>(z); };
-    lib().raw().zgeev("V", "V", &nn, c(a2.data()), &nn, c(w.data()), c(vl.data()), &nn, c(vr.data()), &nn,
-                      c(work.data()), &lw, rwork.data(), &info);
+    lib().raw().zgeev("V", "V", &nn, c(a2.data()), &nn, c(w.data()), c(vl.data()), &nn,
+                      c(vr.data()), &nn, c(work.data()), &lw, rwork.data(), &info);
     EXPECT_EQ(info, 0);
     EXPECT_TRUE(same_bits(r.w.data(), w.data(), n));
     EXPECT_TRUE(same_bits(r.vl.data(), vl.data(), static_cast<std::size_t>(n) * n));
@@ -158,7 +160,9 @@ TEST(HostHeader, EveryIllegalArgumentIsRefusedBeforeTheModuleSeesIt) {
     q::Matrix a = random_matrix(4, 4, 12), b = random_matrix(4, 2, 13), v(4, 4);
     q::Matrix wide = random_matrix(3, 5, 14);
     const q::MatrixView A = a.view(), B = b.view();
-    auto with = [](q::MatrixView m, int rows, int cols, int ld) { return q::MatrixView{m.data, rows, cols, ld}; };
+    auto with = [](q::MatrixView m, int rows, int cols, int ld) {
+        return q::MatrixView{m.data, rows, cols, ld};
+    };
 
     // LU
     expect_refused("M", [&] { lib().getrf(with(A, -1, 4, 4)); });
@@ -208,13 +212,17 @@ TEST(HostHeader, TheSameCallsThroughTheRawExportsDoEndTheProcess) {
     double rwork[8];
     int ipiv[4], info = 0;
     const int m = -1, n = 4, lda = 3, one = 1;
-    EXPECT_ILLEGAL("ZGETRF", 1, raw.zgetrf(&m, &n, reinterpret_cast<qivlapackdll2_complex*>(a), &n, ipiv, &info));
-    EXPECT_ILLEGAL("ZGESV", 4, raw.zgesv(&n, &one, reinterpret_cast<qivlapackdll2_complex*>(a), &lda, ipiv,
-                                          reinterpret_cast<qivlapackdll2_complex*>(a), &n, &info));
+    EXPECT_ILLEGAL(
+        "ZGETRF", 1,
+        raw.zgetrf(&m, &n, reinterpret_cast<qivlapackdll2_complex*>(a), &n, ipiv, &info));
+    EXPECT_ILLEGAL("ZGESV", 4,
+                   raw.zgesv(&n, &one, reinterpret_cast<qivlapackdll2_complex*>(a), &lda, ipiv,
+                             reinterpret_cast<qivlapackdll2_complex*>(a), &n, &info));
     auto c = [](zcomplex* z) { return reinterpret_cast<qivlapackdll2_complex*>(z); };
     const int lwork = 7;
-    EXPECT_ILLEGAL("ZGEEV", 12, raw.zgeev("N", "V", &n, c(a), &n, c(w), c(a), &one, c(a), &n, c(work), &lwork, rwork,
-                                           &info));
+    EXPECT_ILLEGAL("ZGEEV", 12,
+                   raw.zgeev("N", "V", &n, c(a), &n, c(w), c(a), &one, c(a), &n, c(work), &lwork,
+                             rwork, &info));
 }
 
 }  // namespace

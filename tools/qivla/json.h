@@ -11,7 +11,7 @@
 namespace qivla {
 
 class JsonWriter {
-public:
+   public:
     JsonWriter& begin_object() { return open('{'); }
     JsonWriter& end_object() { return close('}'); }
     JsonWriter& begin_array() { return open('['); }
@@ -64,7 +64,7 @@ public:
         return r + "\"";
     }
 
-private:
+   private:
     JsonWriter& raw(const std::string& text) {
         comma();
         out_ += text;

@@ -26,7 +26,9 @@ struct MatrixFile {
     std::vector<zcomplex> a;  // rows x cols, column-major, leading dimension max(1, rows)
 
     int ld() const { return rows > 1 ? rows : 1; }
-    zcomplex& at(int i, int j) { return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld()]; }
+    zcomplex& at(int i, int j) {
+        return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld()];
+    }
     const zcomplex& at(int i, int j) const {
         return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld()];
     }

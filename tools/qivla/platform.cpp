@@ -40,7 +40,9 @@ std::vector<std::string> exported_functions(const std::string& path, std::string
         return names;
     }
     const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto fits = [&](std::uint64_t off, std::uint64_t len) { return off <= data.size() && len <= data.size() - off; };
+    auto fits = [&](std::uint64_t off, std::uint64_t len) {
+        return off <= data.size() && len <= data.size() - off;
+    };
     Elf64_Ehdr eh;
     if (!fits(0, sizeof eh)) {
         *error = path + " is too short for an ELF file";
@@ -53,7 +55,8 @@ std::vector<std::string> exported_functions(const std::string& path, std::string
     }
     auto section = [&](unsigned k, Elf64_Shdr* sh) {
         const std::uint64_t off = eh.e_shoff + static_cast<std::uint64_t>(k) * eh.e_shentsize;
-        if (k >= eh.e_shnum || eh.e_shentsize < sizeof(Elf64_Shdr) || !fits(off, sizeof *sh)) return false;
+        if (k >= eh.e_shnum || eh.e_shentsize < sizeof(Elf64_Shdr) || !fits(off, sizeof *sh))
+            return false;
         std::memcpy(sh, data.data() + off, sizeof *sh);
         return true;
     };
@@ -70,8 +73,9 @@ std::vector<std::string> exported_functions(const std::string& path, std::string
             std::memcpy(&sym, data.data() + sh.sh_offset + s, sizeof sym);
             const unsigned bind = ELF64_ST_BIND(sym.st_info), type = ELF64_ST_TYPE(sym.st_info);
             const unsigned vis = ELF64_ST_VISIBILITY(sym.st_other);
-            if (sym.st_shndx == SHN_UNDEF || type != STT_FUNC || (bind != STB_GLOBAL && bind != STB_WEAK) ||
-                vis != STV_DEFAULT || sym.st_name >= strtab.sh_size)
+            if (sym.st_shndx == SHN_UNDEF || type != STT_FUNC ||
+                (bind != STB_GLOBAL && bind != STB_WEAK) || vis != STV_DEFAULT ||
+                sym.st_name >= strtab.sh_size)
                 continue;
             const char* name = data.data() + strtab.sh_offset + sym.st_name;
             names.emplace_back(name, strnlen(name, strtab.sh_size - sym.st_name));

@@ -10,7 +10,7 @@
 namespace qivla {
 
 class Progress {
-public:
+   public:
     // Does nothing unless enabled (standard output is a terminal and the
     // output is not JSON). The line appears only after a short delay, so
     // quick steps leave no trace.
@@ -24,7 +24,7 @@ public:
     // Ends the step and erases the line.
     void stop();
 
-private:
+   private:
     void run();
 
     bool enabled_;

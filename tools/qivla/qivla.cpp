@@ -73,8 +73,13 @@ struct Args {
 // Options each command takes; true when the option has a value.
 const std::map<std::string, std::map<std::string, bool>>& command_options() {
     static const std::map<std::string, std::map<std::string, bool>> table = {
-        {"eig", {{"--vectors", true}, {"--json", false}, {"--plot", true}, {"--log", false}, {"--all", false},
-                 {"--module", true}}},
+        {"eig",
+         {{"--vectors", true},
+          {"--json", false},
+          {"--plot", true},
+          {"--log", false},
+          {"--all", false},
+          {"--module", true}}},
         {"solve", {{"--json", false}, {"--module", true}}},
         {"lu", {{"--json", false}, {"--module", true}}},
         {"info", {{"--json", false}, {"--module", true}}},
@@ -88,7 +93,8 @@ Args parse(int argc, char** argv) {
     if (argc < 2) throw UsageError{"no command given"};
     args.command = argv[1];
     const auto table = command_options().find(args.command);
-    if (table == command_options().end()) throw UsageError{"unknown command '" + args.command + "'"};
+    if (table == command_options().end())
+        throw UsageError{"unknown command '" + args.command + "'"};
     for (int k = 2; k < argc; ++k) {
         const std::string a = argv[k];
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
@@ -118,17 +124,20 @@ Args parse(int argc, char** argv) {
     if (args.command == "info") lo = hi = 0;
     if (args.command == "convert") lo = hi = 2;
     if (args.positional.size() < lo)
-        throw UsageError{"'" + args.command + "' needs " + (lo == 2 ? "two file names" : "a file name")};
+        throw UsageError{"'" + args.command + "' needs " +
+                         (lo == 2 ? "two file names" : "a file name")};
     if (args.positional.size() > hi)
-        throw UsageError{"'" + args.command + "' takes " + std::to_string(hi) + " file name" + (hi == 1 ? "" : "s") +
-                         ", not " + std::to_string(args.positional.size())};
+        throw UsageError{"'" + args.command + "' takes " + std::to_string(hi) + " file name" +
+                         (hi == 1 ? "" : "s") + ", not " + std::to_string(args.positional.size())};
     if (args.has("--vectors")) {
         const std::string v = args.get("--vectors");
         if (v != "none" && v != "right" && v != "left" && v != "both")
             throw UsageError{"--vectors must be none, right, left or both, not '" + v + "'"};
     }
-    if (args.has("--log") && !args.has("--plot")) throw UsageError{"--log sets the scale of --plot"};
-    if (args.has("--plot") && args.get("--plot").empty()) throw UsageError{"--plot needs a file name"};
+    if (args.has("--log") && !args.has("--plot"))
+        throw UsageError{"--log sets the scale of --plot"};
+    if (args.has("--plot") && args.get("--plot").empty())
+        throw UsageError{"--plot needs a file name"};
     return args;
 }
 
@@ -146,8 +155,8 @@ std::string fmt(const char* f, double v) {
 
 std::string complex_text(const zcomplex& z) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%22.15e %c %.15ei", z.real(), std::signbit(z.imag()) ? '-' : '+',
-                  std::fabs(z.imag()));
+    std::snprintf(buf, sizeof buf, "%22.15e %c %.15ei", z.real(),
+                  std::signbit(z.imag()) ? '-' : '+', std::fabs(z.imag()));
     return buf;
 }
 
@@ -174,20 +183,21 @@ MatrixFile load(const std::string& path, Progress& progress) {
 void check_memory(const MatrixFile& m, double bytes, const std::string& what) {
     const double available = static_cast<double>(memory_available());
     if (bytes > available)
-        throw InputError{m.path + ": " + what + " of a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) +
-                         " matrix needs " + format_bytes(bytes) + " of memory, but only " + format_bytes(available) +
-                         " is available"};
+        throw InputError{m.path + ": " + what + " of a " + std::to_string(m.rows) + " x " +
+                         std::to_string(m.cols) + " matrix needs " + format_bytes(bytes) +
+                         " of memory, but only " + format_bytes(available) + " is available"};
 }
 
 void require_square(const MatrixFile& m, const std::string& what) {
     if (m.rows != m.cols)
-        throw InputError{m.path + ": the matrix is " + std::to_string(m.rows) + " x " + std::to_string(m.cols) + "; " +
-                         what + " needs a square matrix"};
+        throw InputError{m.path + ": the matrix is " + std::to_string(m.rows) + " x " +
+                         std::to_string(m.cols) + "; " + what + " needs a square matrix"};
 }
 
 std::string describe(const MatrixFile& m) {
-    std::string s = m.path + ": " + m.name + ", " + std::to_string(m.rows) + " x " + std::to_string(m.cols) + ", " +
-                    std::to_string(m.nonzeros()) + " nonzeros (" + m.format + (m.compressed ? ", gzip" : "") + ")";
+    std::string s = m.path + ": " + m.name + ", " + std::to_string(m.rows) + " x " +
+                    std::to_string(m.cols) + ", " + std::to_string(m.nonzeros()) + " nonzeros (" +
+                    m.format + (m.compressed ? ", gzip" : "") + ")";
     if (!m.title.empty() && m.title != m.name) s += "\n  \"" + m.title + "\"";
     return s;
 }
@@ -233,7 +243,8 @@ double abs1(const zcomplex& z) { return std::fabs(z.real()) + std::fabs(z.imag()
 double norm_one(const MatrixFile& m, bool rows_instead) {
     std::vector<double> sums(static_cast<std::size_t>(rows_instead ? m.rows : m.cols), 0.0);
     for (int j = 0; j < m.cols; ++j)
-        for (int i = 0; i < m.rows; ++i) sums[static_cast<std::size_t>(rows_instead ? i : j)] += abs1(m.at(i, j));
+        for (int i = 0; i < m.rows; ++i)
+            sums[static_cast<std::size_t>(rows_instead ? i : j)] += abs1(m.at(i, j));
     double r = 0.0;
     for (double v : sums) r = std::max(r, v);
     return r;
@@ -243,7 +254,8 @@ std::vector<int> eigen_order(const std::vector<zcomplex>& w) {
     std::vector<int> order(w.size());
     for (std::size_t k = 0; k < w.size(); ++k) order[k] = static_cast<int>(k);
     std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        const double ax = std::abs(w[static_cast<std::size_t>(x)]), ay = std::abs(w[static_cast<std::size_t>(y)]);
+        const double ax = std::abs(w[static_cast<std::size_t>(x)]),
+                     ay = std::abs(w[static_cast<std::size_t>(y)]);
         if (ax != ay) return ax > ay;
         if (w[static_cast<std::size_t>(x)].real() != w[static_cast<std::size_t>(y)].real())
             return w[static_cast<std::size_t>(x)].real() > w[static_cast<std::size_t>(y)].real();
@@ -285,14 +297,16 @@ int cmd_eig(const Args& args, const q::Module& lib) {
     const bool json = args.has("--json");
     Progress progress(!json && stdout_is_terminal());
     const std::string which = args.get("--vectors", "right");
-    const bool left = which == "left" || which == "both", right = which == "right" || which == "both";
+    const bool left = which == "left" || which == "both",
+               right = which == "right" || which == "both";
     const std::string plot = args.get("--plot");
 
     const MatrixFile m = load(args.positional[0], progress);
     require_square(m, "an eigenvalue problem");
     const int n = m.rows;
     const double nn = static_cast<double>(n) * n * 16.0;
-    check_memory(m, nn * (1 + (left ? 1 : 0) + (right ? 1 : 0)) + 140.0 * 16.0 * n, "the eigenvalues and vectors");
+    check_memory(m, nn * (1 + (left ? 1 : 0) + (right ? 1 : 0)) + 140.0 * 16.0 * n,
+                 "the eigenvalues and vectors");
     if (!plot.empty()) {
         std::ofstream probe(plot, std::ios::app);
         if (!probe) throw InputError{plot + ": cannot write the plot there"};
@@ -302,9 +316,12 @@ int cmd_eig(const Args& args, const q::Module& lib) {
     std::copy(m.a.begin(), m.a.begin() + static_cast<std::ptrdiff_t>(std::max(1, n)) * n, a.data());
     q::Matrix vl(left ? n : 1, left ? n : 1), vr(right ? n : 1, right ? n : 1);
     progress.start("computing " + std::to_string(n) + " eigenvalues" +
-                   (which == "none" ? "" : which == "both" ? " and eigenvectors" : " and " + which + " eigenvectors"));
+                   (which == "none"   ? ""
+                    : which == "both" ? " and eigenvectors"
+                                      : " and " + which + " eigenvectors"));
     const auto t0 = std::chrono::steady_clock::now();
-    const q::EigResult r = lib.geev(left ? "V" : "N", right ? "V" : "N", a.view(), vl.view(), vr.view());
+    const q::EigResult r =
+        lib.geev(left ? "V" : "N", right ? "V" : "N", a.view(), vl.view(), vr.view());
     const double seconds = seconds_since(t0);
     progress.stop();
 
@@ -316,7 +333,9 @@ int cmd_eig(const Args& args, const q::Module& lib) {
         if (left) res_left = eigen_residuals(sp, norm_one(m, true), r.w, vl, true);
         progress.stop();
     }
-    auto worst = [](const std::vector<double>& v) { return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()); };
+    auto worst = [](const std::vector<double>& v) {
+        return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+    };
 
     if (!plot.empty()) {
         PlotOptions po;
@@ -377,21 +396,25 @@ int cmd_eig(const Args& args, const q::Module& lib) {
     std::cout << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
     std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
     std::cout << "time: " << fmt("%.3f", seconds) << " s for " << n << " eigenvalues"
-              << (which == "none" ? "" : which == "both" ? " and both kinds of eigenvectors" : " and the " + which + " eigenvectors")
+              << (which == "none"   ? ""
+                  : which == "both" ? " and both kinds of eigenvectors"
+                                    : " and the " + which + " eigenvectors")
               << "\n";
     if (!res_right.empty())
         std::cout << "largest residual ||A v - w v||_1 / (||A||_1 ||v||_1) over the right vectors: "
                   << fmt("%.2e", worst(res_right)) << "\n";
     if (!res_left.empty())
-        std::cout << "largest residual ||u^H A - w u^H||_1 / (||A||_inf ||u||_1) over the left vectors: "
-                  << fmt("%.2e", worst(res_left)) << "\n";
+        std::cout
+            << "largest residual ||u^H A - w u^H||_1 / (||A||_inf ||u||_1) over the left vectors: "
+            << fmt("%.2e", worst(res_left)) << "\n";
     if (!plot.empty()) std::cout << "plot: " << plot << "\n";
 
     const std::vector<zcomplex> valid(r.w.begin() + (r.info > 0 ? r.info : 0), r.w.end());
     const std::vector<int> order = eigen_order(valid);
     const std::size_t show = args.has("--all") || valid.size() <= 30 ? valid.size() : 20;
     std::cout << "\neigenvalues by modulus, largest first";
-    if (show < valid.size()) std::cout << " (" << show << " of " << valid.size() << "; --all lists every one)";
+    if (show < valid.size())
+        std::cout << " (" << show << " of " << valid.size() << "; --all lists every one)";
     std::cout << ":\n";
     for (std::size_t k = 0; k < show; ++k) {
         const zcomplex z = valid[static_cast<std::size_t>(order[k])];
@@ -415,12 +438,14 @@ int cmd_solve(const Args& args, const q::Module& lib) {
     if (!ones) {
         bfile = load(args.positional[1], progress);
         if (bfile.rows != n)
-            throw InputError{bfile.path + ": the right-hand sides have " + std::to_string(bfile.rows) +
-                             " rows, but the matrix has order " + std::to_string(n)};
+            throw InputError{bfile.path + ": the right-hand sides have " +
+                             std::to_string(bfile.rows) + " rows, but the matrix has order " +
+                             std::to_string(n)};
         nrhs = bfile.cols;
     }
-    check_memory(m, static_cast<double>(n) * n * 32.0 + static_cast<double>(std::max(1, n)) * nrhs * 48.0,
-                 "solving a system");
+    check_memory(
+        m, static_cast<double>(n) * n * 32.0 + static_cast<double>(std::max(1, n)) * nrhs * 48.0,
+        "solving a system");
 
     q::Matrix a(n, n), b(n, nrhs);
     std::copy(m.a.begin(), m.a.begin() + static_cast<std::ptrdiff_t>(std::max(1, n)) * n, a.data());
@@ -448,7 +473,8 @@ int cmd_solve(const Args& args, const q::Module& lib) {
         double anorm = 0.0;
         {
             std::vector<double> rows(static_cast<std::size_t>(std::max(1, n)), 0.0);
-            for (std::size_t k = 0; k < sp.val.size(); ++k) rows[static_cast<std::size_t>(sp.row[k])] += std::abs(sp.val[k]);
+            for (std::size_t k = 0; k < sp.val.size(); ++k)
+                rows[static_cast<std::size_t>(sp.row[k])] += std::abs(sp.val[k]);
             for (double v : rows) anorm = std::max(anorm, v);
         }
         for (int c = 0; c < nrhs; ++c) {
@@ -465,7 +491,8 @@ int cmd_solve(const Args& args, const q::Module& lib) {
             residual.push_back(den > 0.0 ? rnorm / den : rnorm);
         }
         if (ones)
-            for (int i = 0; i < n; ++i) error = std::max(error, std::abs(b(i, 0) - zcomplex(1.0, 0.0)));
+            for (int i = 0; i < n; ++i)
+                error = std::max(error, std::abs(b(i, 0) - zcomplex(1.0, 0.0)));
     }
 
     if (json) {
@@ -488,7 +515,7 @@ int cmd_solve(const Args& args, const q::Module& lib) {
         for (double v : residual) j.value(v);
         j.end_array();
         j.key("error");
-        ones && r.info == 0 ? j.value(error) : j.null();
+        ones&& r.info == 0 ? j.value(error) : j.null();
         j.key("solution");
         if (r.info == 0) {
             j.begin_array();
@@ -510,7 +537,8 @@ int cmd_solve(const Args& args, const q::Module& lib) {
     std::cout << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
     std::cout << "right-hand side: "
               << (ones ? "b = A*(1, ..., 1), so the exact solution is x = (1, ..., 1)"
-                       : bfile.path + " (" + std::to_string(nrhs) + " column" + (nrhs == 1 ? "" : "s") + ")")
+                       : bfile.path + " (" + std::to_string(nrhs) + " column" +
+                             (nrhs == 1 ? "" : "s") + ")")
               << "\n";
     std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
     std::cout << "time: " << fmt("%.3f", seconds) << " s\n";
@@ -523,8 +551,12 @@ int cmd_solve(const Args& args, const q::Module& lib) {
     const int shown = std::min(n, 10);
     for (int c = 0; c < nrhs; ++c) {
         std::cout << "x" << (nrhs > 1 ? "(:, " + std::to_string(c + 1) + ")" : "")
-                  << (shown < n ? " (first " + std::to_string(shown) + " of " + std::to_string(n) + ")" : "") << ":\n";
-        for (int i = 0; i < shown; ++i) std::printf("%6d  %s\n", i + 1, complex_text(b(i, c)).c_str());
+                  << (shown < n
+                          ? " (first " + std::to_string(shown) + " of " + std::to_string(n) + ")"
+                          : "")
+                  << ":\n";
+        for (int i = 0; i < shown; ++i)
+            std::printf("%6d  %s\n", i + 1, complex_text(b(i, c)).c_str());
     }
     std::fflush(stdout);
     return status_ok;
@@ -539,7 +571,8 @@ int cmd_lu(const Args& args, const q::Module& lib) {
     check_memory(m, static_cast<double>(std::max(1, m.rows)) * m.cols * 16.0, "factoring");
     q::Matrix a(m.rows, m.cols);
     std::copy(m.a.begin(), m.a.end(), a.data());
-    progress.start("factoring a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) + " matrix");
+    progress.start("factoring a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) +
+                   " matrix");
     const auto t0 = std::chrono::steady_clock::now();
     const q::LuResult r = lib.getrf(a.view());
     const double seconds = seconds_since(t0);
@@ -593,12 +626,14 @@ int cmd_lu(const Args& args, const q::Module& lib) {
     std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
     std::cout << "time: " << fmt("%.3f", seconds) << " s\n";
     std::cout << "row interchanges: " << swaps << " of " << k << " pivots\n";
-    std::cout << "growth factor max|U(i,j)| / max|A(i,j)|: " << (has_growth ? fmt("%.4g", growth) : "undefined (A = 0)")
-              << "\n";
+    std::cout << "growth factor max|U(i,j)| / max|A(i,j)|: "
+              << (has_growth ? fmt("%.4g", growth) : "undefined (A = 0)") << "\n";
     std::cout << "reciprocal pivot ratio min|U(k,k)| / max|U(k,k)|: "
               << (has_ratio ? fmt("%.4g", ratio) : "undefined (every pivot is zero)") << "\n";
     const int shown = std::min(k, 20);
-    std::cout << "pivots" << (shown < k ? " (first " + std::to_string(shown) + " of " + std::to_string(k) + ")" : "")
+    std::cout << "pivots"
+              << (shown < k ? " (first " + std::to_string(shown) + " of " + std::to_string(k) + ")"
+                            : "")
               << ":";
     for (int d = 0; d < shown; ++d) std::cout << " " << r.ipiv[static_cast<std::size_t>(d)];
     std::cout << "\n";
@@ -628,7 +663,8 @@ int cmd_info(const Args& args, const q::Module& lib) {
         return status_ok;
     }
     std::cout << "module:  " << path << " (loaded as " << lib.name() << ")\n";
-    std::cout << "kernels: " << kernel_isa() << " (the instruction set the module's fast kernels choose here)\n";
+    std::cout << "kernels: " << kernel_isa()
+              << " (the instruction set the module's fast kernels choose here)\n";
     if (exports.empty()) {
         std::cout << "exports: (" << error << ")\n";
     } else {
@@ -644,7 +680,8 @@ int cmd_convert(const Args& args) {
     const FileKind kind = kind_from_name(out);
     if (kind == FileKind::unknown)
         throw UsageError{"cannot tell the format of '" + out + "': name it .mtx, or .rua/.cua/.hb"};
-    if (args.has("--array") && kind != FileKind::matrix_market) throw UsageError{"--array is for Matrix Market output"};
+    if (args.has("--array") && kind != FileKind::matrix_market)
+        throw UsageError{"--array is for Matrix Market output"};
     Progress progress(false);
     const MatrixFile m = load(args.positional[0], progress);
     if (kind == FileKind::matrix_market)

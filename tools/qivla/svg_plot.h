@@ -21,8 +21,8 @@ struct PlotOptions {
 struct PlotAxis {
     double min = 0.0, max = 1.0;  // data values at the ends
     bool log = false;
-    double threshold = 1.0;       // symlog: linear within [-threshold, threshold]
-    std::vector<double> ticks;    // data values of the ticks, increasing
+    double threshold = 1.0;     // symlog: linear within [-threshold, threshold]
+    std::vector<double> ticks;  // data values of the ticks, increasing
 
     double transform(double x) const;  // position in axis units (monotonic)
     double inverse(double u) const;

@@ -17,15 +17,17 @@ std::string format_message(const std::string& file, long line, const std::string
 
 FileError::FileError(const std::string& file, long line, const std::string& message)
     : std::runtime_error(format_message(file, line, message)),
-      file_(file), line_(line), message_(message) {}
+      file_(file),
+      line_(line),
+      message_(message) {}
 
 TextSource::TextSource(const std::string& path) : path_(path) {
     errno = 0;
     gzFile gz = gzopen(path.c_str(), "rb");
     if (!gz) {
         const int err = errno;
-        throw FileError(path, 0, std::string("cannot open: ") +
-                                     (err ? std::strerror(err) : "out of memory"));
+        throw FileError(
+            path, 0, std::string("cannot open: ") + (err ? std::strerror(err) : "out of memory"));
     }
     gzbuffer(gz, 1 << 16);
     gz_ = gz;
@@ -61,7 +63,8 @@ bool TextSource::next(std::string* line) {
         const long at = line_number_ + 1;
         if (code == Z_BUF_ERROR)
             fail_at(at, "the compressed data ends early: the file is truncated");
-        fail_at(at, std::string("the compressed data is damaged (") + (why ? why : "zlib error") + ")");
+        fail_at(at,
+                std::string("the compressed data is damaged (") + (why ? why : "zlib error") + ")");
     }
     if (!any) return false;
     ++line_number_;

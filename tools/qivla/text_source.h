@@ -11,13 +11,13 @@ namespace qivla {
 // Something wrong with an input file: which file, which line (0 when no
 // line applies) and what. what() gives the whole message.
 class FileError : public std::runtime_error {
-public:
+   public:
     FileError(const std::string& file, long line, const std::string& message);
     const std::string& file() const { return file_; }
     long line() const { return line_; }
     const std::string& message() const { return message_; }
 
-private:
+   private:
     std::string file_;
     long line_;
     std::string message_;
@@ -26,7 +26,7 @@ private:
 // Reads lines from a plain or gzip-compressed file (recognised by its
 // content, not its name). Line ends (LF or CRLF) are removed.
 class TextSource {
-public:
+   public:
     explicit TextSource(const std::string& path);
     ~TextSource();
     TextSource(const TextSource&) = delete;
@@ -42,7 +42,7 @@ public:
     [[noreturn]] void fail(const std::string& message) const;  // at the current line
     [[noreturn]] void fail_at(long line, const std::string& message) const;
 
-private:
+   private:
     std::string path_;
     void* gz_ = nullptr;
     long line_number_ = 0;
