@@ -418,7 +418,12 @@ class Module {
         void* p = dlsym(handle_, export_name);
 #endif
         if (!p) throw LoadError("cannot bind " + std::string(export_name) + " in " + name_);
+#if defined(_WIN32)
+        // Through the generic function type, which any function type converts from.
+        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+#else
         return reinterpret_cast<F>(p);
+#endif
     }
 
     void close() {
