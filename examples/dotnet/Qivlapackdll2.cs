@@ -45,7 +45,7 @@ namespace Qivlapackdll2
                                         [Out] double[] work, ref int lwork, [Out] double[] rwork,
                                         ref int info);
 
-#if NETCOREAPP3_0_OR_GREATER
+#if NET5_0_OR_GREATER
         // .NET (Core) has no dllmap: map the Windows name on other systems.
         static Native()
         {
