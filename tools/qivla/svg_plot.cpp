@@ -54,10 +54,12 @@ PlotAxis linear_axis(double lo, double hi) {
         lo -= d;
         hi += d;
     }
+    // The data with a margin of 4 % on each side; ticks at the multiples of
+    // a 1-2-5 step inside, four to ten of them.
     const double span = hi - lo;
-    lo -= 0.03 * span;
-    hi += 0.03 * span;
-    const double raw = (hi - lo) / 6.0;
+    axis.min = lo - 0.04 * span;
+    axis.max = hi + 0.04 * span;
+    const double raw = (axis.max - axis.min) / 8.0;
     const double mag = std::pow(10.0, std::floor(std::log10(raw)));
     double step = mag;
     for (double f : {1.0, 2.0, 5.0, 10.0})
@@ -65,9 +67,7 @@ PlotAxis linear_axis(double lo, double hi) {
             step = f * mag;
             break;
         }
-    axis.min = std::floor(lo / step) * step;
-    axis.max = std::ceil(hi / step) * step;
-    for (double k = std::round(axis.min / step); k * step <= axis.max + step * 1e-9; k += 1.0) {
+    for (double k = std::ceil(axis.min / step); k * step <= axis.max; k += 1.0) {
         const double t = k * step;
         axis.ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
     }
