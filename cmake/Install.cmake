@@ -11,8 +11,13 @@ install(TARGETS qivlapackdll2 EXPORT qivlapackdll2Targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/qivlapackdll2.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/qivlapackdll2.h ${PROJECT_SOURCE_DIR}/include/qivlapackdll2.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The command-line program, beside the module: it finds it through its
+# run path ($ORIGIN/../lib).
+if(TARGET qivla)
+  install(TARGETS qivla RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 install(EXPORT qivlapackdll2Targets NAMESPACE qivlapackdll2:: DESTINATION ${QIV_CMAKE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/qivlapackdll2Config.cmake.in

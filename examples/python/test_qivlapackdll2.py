@@ -4,13 +4,16 @@ Run with the module's directory on the library search path, for example
     LD_LIBRARY_PATH=build/release python3 examples/python/test_qivlapackdll2.py
 """
 
+import ctypes
 import os
+import struct
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import qivlapackdll2  # noqa: E402
+from array import array  # noqa: E402
 
 EPS = 2.0 ** -53
 
@@ -177,6 +180,123 @@ class EigTest(unittest.TestCase):
         w_only, vl, vr, info = self.lib.eig(a, right=False)
         self.assertEqual((vl, vr, info), (None, None, 0))
         self.assertLess(max(cabs1(x - y) for x, y in zip(w, w_only)), 1000 * EPS)
+
+
+def interleaved(rows, order="F"):
+    """array('d') of the matrix's interleaved parts, by columns or by rows."""
+    m, n = len(rows), len(rows[0]) if rows else 0
+    cells = ([rows[i][j] for j in range(n) for i in range(m)] if order == "F"
+             else [rows[i][j] for i in range(m) for j in range(n)])
+    return array("d", [part for z in cells for part in (complex(z).real, complex(z).imag)])
+
+
+def bits(values):
+    return [struct.pack("<d", v) for v in values]
+
+
+class BufferTest(unittest.TestCase):
+    """Matrices in buffers: worked on in place, by columns without a copy,
+    with the same bits as the list interface."""
+
+    def setUp(self):
+        self.lib = qivlapackdll2.Module()
+
+    def test_getrf_in_place_by_columns_and_by_rows(self):
+        for m, n, seed in [(5, 5, 41), (7, 3, 42), (3, 6, 43), (70, 68, 44)]:
+            with self.subTest(m=m, n=n):
+                a = generated(m, n, seed)
+                lu, ipiv, info = self.lib.getrf(a)
+                for order in ("F", "C"):
+                    data = interleaved(a, order)
+                    mat = qivlapackdll2.Matrix(data, m, n, order=order)
+                    self.assertEqual(mat.direct, order == "F")
+                    got, ipiv2, info2 = self.lib.getrf(mat)
+                    self.assertIs(got, mat)
+                    self.assertEqual((ipiv2, info2), (ipiv, info))
+                    # The caller's own buffer holds the factors, bit for bit.
+                    self.assertEqual(bits(data), bits(interleaved(lu, order)))
+
+    def test_no_copy_for_a_slice_of_a_larger_buffer(self):
+        # A 4 x 3 matrix inside a 6 x 3 column-major array (ld 6), starting
+        # at row 2: the module writes straight into the bytearray.
+        full = generated(6, 3, 45)
+        raw = bytearray(interleaved(full).tobytes())
+        view = memoryview(raw)[2 * 16:]
+        mat = qivlapackdll2.Matrix(view, 4, 3, order="F", ld=6)
+        self.assertTrue(mat.direct)
+        address = ctypes.addressof((ctypes.c_char * len(raw)).from_buffer(raw)) + 32
+        self.assertEqual(ctypes.cast(mat._pointer()[0], ctypes.c_void_p).value, address)
+        lu, ipiv, info = self.lib.getrf([row[:] for row in full[2:6]])
+        self.lib.getrf(mat)
+        self.assertEqual([[mat[i, j] for j in range(3)] for i in range(4)], lu)
+        # Rows outside the view are untouched.
+        after = array("d", bytes(raw))
+        before = interleaved(full)
+        for j in range(3):
+            for i in (0, 1):
+                k = 2 * (i + 6 * j)
+                self.assertEqual(after[k:k + 2], before[k:k + 2])
+
+    def test_shaped_memoryviews_tell_their_shape_and_order(self):
+        a = generated(3, 4, 46)
+        data = interleaved(a, "C")
+        view = memoryview(data).cast("B").cast("d", (3, 4, 2))
+        mat = qivlapackdll2.Matrix(view)
+        self.assertEqual((mat.rows, mat.cols, mat.order), (3, 4, "C"))
+        self.assertEqual(mat.to_rows(), a)
+        lu, ipiv, _ = self.lib.getrf(a)
+        self.assertEqual(self.lib.getrf(view)[1], ipiv)
+        self.assertEqual(bits(data), bits(interleaved(lu, "C")))
+
+    def test_gesv_with_buffers_and_lists_mixed(self):
+        n, nrhs = 9, 2
+        a, b = generated(n, n, 47), generated(n, nrhs, 48)
+        x, info = self.lib.gesv(a, b)
+        a_buf, b_buf = interleaved(a), interleaved(b)
+        got, info2 = self.lib.gesv(a_buf, b_buf)  # flat: square a, whole columns of b
+        self.assertEqual((got.rows, got.cols, info2), (n, nrhs, info))
+        self.assertEqual(bits(b_buf), bits(interleaved(x)))
+        # A list a with a buffer b, and a row-major b.
+        b_rows = interleaved(b, "C")
+        got, _ = self.lib.gesv(a, qivlapackdll2.Matrix(b_rows, n, nrhs, order="C"))
+        self.assertEqual(bits(b_rows), bits(interleaved(x, "C")))
+        # A single right-hand side stored by rows is a column: no copy.
+        col = qivlapackdll2.Matrix(interleaved([[v[0]] for v in b], "C"), n, 1, order="C")
+        self.assertTrue(col.direct)
+        got, _ = self.lib.gesv(a, col)
+        self.assertEqual(got.to_rows(), self.lib.gesv(a, [[v[0]] for v in b])[0])
+
+    def test_eig_on_buffers_matches_lists(self):
+        a = generated(12, 12, 49)
+        w, vl, vr, info = self.lib.eig(a, left=True, right=True)
+        for order in ("F", "C"):
+            data = interleaved(a, order)
+            w2, vl2, vr2, info2 = self.lib.eig(qivlapackdll2.Matrix(data, 12, 12, order=order),
+                                                left=True, right=True)
+            self.assertEqual((w2, info2), (w, info))
+            self.assertEqual((vl2.to_rows(), vr2.to_rows()), (vl, vr))
+        # A read-only buffer is only read: it is copied for the module.
+        frozen = bytes(interleaved(a))
+        self.assertEqual(self.lib.eig(frozen)[0], w)
+
+    def test_bad_buffers_raise_before_any_call(self):
+        with self.assertRaises(ValueError):
+            qivlapackdll2.Matrix(array("d", [1.0, 2.0, 3.0]))  # odd count
+        with self.assertRaises(ValueError):
+            qivlapackdll2.Matrix(array("d", [0.0] * 6), 2, 2)  # too short for 2 x 2
+        with self.assertRaises(ValueError):
+            qivlapackdll2.Matrix(array("i", [0] * 8), 2, 2)  # not binary64
+        with self.assertRaises(ValueError):
+            qivlapackdll2.Matrix(array("d", [0.0] * 12))  # 6 values: not square
+        with self.assertRaises(ValueError):
+            self.lib.getrf(bytes(16 * 4))  # read-only: nowhere for the factors
+        with self.assertRaises(ValueError):
+            self.lib.gesv(array("d", [0.0] * 8), array("d", [0.0] * 6))  # 3 rows for order 2
+        nan = interleaved([[1, 2], [float("nan"), 4]])
+        with self.assertRaises(ValueError):
+            self.lib.eig(nan)
+        with self.assertRaises(ValueError):
+            self.lib.eig([[1, float("inf")], [0, 1]])
 
 
 class IllegalArgumentTest(unittest.TestCase):

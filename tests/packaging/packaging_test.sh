@@ -9,9 +9,10 @@ rm -rf "$work"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-# The installed tree: the module, the header and both package descriptions.
+# The installed tree: the module, the headers, both package descriptions and
+# the command-line program.
 fail=0
-for pattern in 'lib*/libqivlapackdll2.so' 'include/qivlapackdll2.h' \
+for pattern in 'lib*/libqivlapackdll2.so' 'include/qivlapackdll2.h' 'include/qivlapackdll2.hpp' 'bin/qivla' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2Config.cmake' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2ConfigVersion.cmake' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2Targets.cmake' \
@@ -23,7 +24,7 @@ for pattern in 'lib*/libqivlapackdll2.so' 'include/qivlapackdll2.h' \
   fi
 done
 # Nothing else: no static core, no test programs.
-extra=$(cd "$prefix" && find . -type f | grep -vE 'libqivlapackdll2\.so$|qivlapackdll2\.h$|/cmake/qivlapackdll2/|qivlapackdll2\.pc$' || true)
+extra=$(cd "$prefix" && find . -type f | grep -vE 'libqivlapackdll2\.so$|qivlapackdll2\.(h|hpp)$|/cmake/qivlapackdll2/|qivlapackdll2\.pc$|^\./bin/qivla$' || true)
 if [ -n "$extra" ]; then
   echo "installed beyond the package: $extra"
   fail=1
@@ -49,3 +50,9 @@ export PKG_CONFIG_PATH=$pcdir
 out=$(LD_LIBRARY_PATH=$(pkg-config --variable=libdir qivlapackdll2) "$work/pc-consumer")
 echo "pkg-config consumer: $out"
 [ "$out" = "consumer: ok" ]
+
+# 3. The command-line program, installed beside the module, finds it through
+# its run path, with no search path set.
+out=$(env -u LD_LIBRARY_PATH -u QIVLA_MODULE "$prefix/bin/qivla" info)
+echo "installed qivla: $(echo "$out" | head -n 1)"
+echo "$out" | grep -q "^module:  $(realpath "$prefix")/lib[^ ]*/libqivlapackdll2.so "

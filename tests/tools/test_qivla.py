@@ -1,0 +1,379 @@
+"""qivla end to end: the built program on shipped and written matrices, its
+JSON checked against the module called directly through the Python host, its
+SVG plots parsed, its exit statuses and messages for bad command lines and
+broken files, and its progress line on a terminal only.
+
+Environment: QIVLA (the program), QIV_MODULE (the module it loads, also used
+by the Python host), QIV_SOURCE_DIR (the source tree).
+"""
+
+import json
+import math
+import os
+import pty
+import select
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ET
+
+SOURCE = os.environ.get("QIV_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+QIVLA = os.environ.get("QIVLA", "qivla")
+MODULE = os.environ.get("QIV_MODULE", "libqivlapackdll2.so")
+PDE225 = os.path.join(SOURCE, "tests", "data", "pde225.rua")
+PDE900 = os.path.join(SOURCE, "examples", "data", "pde900.rua")
+
+sys.path.insert(0, os.path.join(SOURCE, "examples", "python"))
+import qivlapackdll2  # noqa: E402
+
+SVG = "{http://www.w3.org/2000/svg}"
+
+
+def run(*args, env=None, timeout=300):
+    full_env = dict(os.environ)
+    full_env.pop("QIVLA_MEMORY_LIMIT", None)
+    full_env.update(env or {})
+    return subprocess.run([QIVLA] + list(args) + (["--module", MODULE] if args and args[0] != "convert" else []),
+                          capture_output=True, text=True, env=full_env, timeout=timeout)
+
+
+def run_json(*args):
+    done = run(*args, "--json")
+    return done, (json.loads(done.stdout) if done.stdout.strip() else None)
+
+
+def read_mtx(path):
+    """A Matrix Market coordinate or array file written by qivla, as rows."""
+    with open(path) as f:
+        header = f.readline().split()
+        lines = [line for line in f if line.strip() and not line.startswith("%")]
+    size = [int(t) for t in lines[0].split()]
+    m, n = size[0], size[1]
+    rows = [[0j] * n for _ in range(m)]
+    complex_field = header[3] == "complex"
+    if header[2] == "coordinate":
+        for line in lines[1:]:
+            t = line.split()
+            rows[int(t[0]) - 1][int(t[1]) - 1] = complex(float(t[2]), float(t[3]) if complex_field else 0.0)
+    else:
+        values = [line.split() for line in lines[1:]]
+        for k, t in enumerate(values):
+            rows[k % m][k // m] = complex(float(t[0]), float(t[1]) if complex_field else 0.0)
+    return rows
+
+
+def write_mtx(path, rows):
+    m, n = len(rows), len(rows[0])
+    with open(path, "w") as f:
+        f.write("%%MatrixMarket matrix array complex general\n")
+        f.write("%d %d\n" % (m, n))
+        for j in range(n):
+            for i in range(m):
+                z = complex(rows[i][j])
+                f.write("%r %r\n" % (z.real, z.imag))
+
+
+def bits(z):
+    return struct.pack("<dd", z.real, z.imag)
+
+
+class QivlaTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory(prefix="qivla_e2e_")
+        cls.dir = cls.tmp.name
+        cls.lib = qivlapackdll2.Module(MODULE)
+        # The shipped matrix as the module sees it, through qivla's own
+        # writer: the test reads that text itself.
+        cls.pde_mtx = os.path.join(cls.dir, "pde225.mtx")
+        done = run("convert", PDE225, cls.pde_mtx)
+        assert done.returncode == 0, done.stderr
+        cls.pde = read_mtx(cls.pde_mtx)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    # ---- the commands against the module called directly ------------------------
+
+    def test_info_names_the_module_its_exports_and_kernels(self):
+        done, info = run_json("info")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(info["module"], os.path.realpath(MODULE))
+        self.assertEqual(info["exports"], ["qivcppdlltemplate_exportedtestfn", "qivlapackdll2_zgeev",
+                                           "qivlapackdll2_zgesv", "qivlapackdll2_zgetrf"])
+        self.assertIn(info["isa"], ("baseline", "avx2", "avx512"))
+        text = run("info").stdout
+        self.assertIn(os.path.realpath(MODULE), text)
+        self.assertIn("qivlapackdll2_zgeev", text)
+
+    def test_eig_json_is_the_module_bit_for_bit(self):
+        done, out = run_json("eig", PDE225, "--vectors", "both")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual((out["info"], out["rows"], out["name"], out["vectors"]), (0, 225, "PDE225", "both"))
+        w, vl, vr, info = self.lib.eig(self.pde, left=True, right=True)
+        self.assertEqual(info, 0)
+        got = [complex(re, im) for re, im in out["eigenvalues"]]
+        self.assertEqual([bits(z) for z in got], [bits(z) for z in w])  # the module's own order
+        self.assertEqual(len(out["residuals"]["right"]), 225)
+        self.assertEqual(len(out["residuals"]["left"]), 225)
+        self.assertLess(out["max_residual_right"], 1e-13)
+        self.assertLess(out["max_residual_left"], 1e-13)
+        self.assertEqual(out["max_residual_right"], max(out["residuals"]["right"]))
+        # The residual of the first right vector, recomputed here.
+        a, v = self.pde, [vr[i][0] for i in range(225)]
+        num = sum(abs((sum(a[i][k] * v[k] for k in range(225)) - w[0] * v[i]).real) +
+                  abs((sum(a[i][k] * v[k] for k in range(225)) - w[0] * v[i]).imag) for i in range(225))
+        norm1 = max(sum(abs(a[i][j].real) + abs(a[i][j].imag) for i in range(225)) for j in range(225))
+        vnorm = sum(abs(x.real) + abs(x.imag) for x in v)
+        self.assertAlmostEqual(out["residuals"]["right"][0], num / (norm1 * vnorm), delta=1e-17)
+        self.assertGreater(out["seconds"], 0.0)
+        # Eigenvalues alone: no residuals.
+        done, alone = run_json("eig", PDE225, "--vectors", "none")
+        self.assertEqual((alone["residuals"]["right"], alone["max_residual_left"]), (None, None))
+
+    def test_eig_text_lists_by_modulus(self):
+        done = run("eig", PDE225, "--all")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = [line for line in done.stdout.splitlines() if "|w| = " in line]
+        self.assertEqual(len(lines), 225)
+        moduli = [float(line.split("|w| = ")[1]) for line in lines]
+        self.assertEqual(moduli, sorted(moduli, reverse=True))
+        self.assertIn("INFO = 0: all eigenvalues converged", done.stdout)
+        self.assertNotIn("\r", done.stdout)  # no progress line into a pipe
+        self.assertNotIn("\x1b", done.stdout)
+        short = run("eig", PDE225).stdout
+        self.assertIn("(20 of 225; --all lists every one)", short)
+
+    def test_solve_json_is_the_module_bit_for_bit(self):
+        done, out = run_json("solve", PDE225)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        n = 225
+        b = [0j] * n
+        for j in range(n):  # b = A*(1, ..., 1), added column by column as qivla does
+            for i in range(n):
+                b[i] += self.pde[i][j]
+        x, info = self.lib.gesv(self.pde, b)
+        self.assertEqual((out["info"], info, out["rhs"], out["nrhs"]), (0, 0, "ones", 1))
+        got = [complex(re, im) for re, im in out["solution"][0]]
+        self.assertEqual([bits(z) for z in got], [bits(z) for z in x])
+        self.assertAlmostEqual(out["error"], max(abs(z - 1) for z in x), delta=1e-18)
+        self.assertLess(out["error"], 1e-10)
+        self.assertLess(out["residuals"][0], 1e-15)
+        self.assertEqual(len(out["ipiv"]), n)
+
+    def test_solve_with_a_right_hand_side_file(self):
+        rhs = [[complex(i, -j) for j in range(3)] for i in range(225)]
+        path = self.path("rhs.mtx")
+        write_mtx(path, rhs)
+        done, out = run_json("solve", PDE225, path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        x, _ = self.lib.gesv(self.pde, rhs)
+        for c in range(3):
+            self.assertEqual([bits(complex(*p)) for p in out["solution"][c]], [bits(row[c]) for row in x])
+        self.assertIsNone(out["error"])
+        write_mtx(self.path("short.mtx"), rhs[:5])
+        done = run("solve", PDE225, self.path("short.mtx"))
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("the right-hand sides have 5 rows, but the matrix has order 225", done.stderr)
+
+    def test_lu_json_is_the_module(self):
+        done, out = run_json("lu", PDE225)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lu, ipiv, info = self.lib.getrf(self.pde)
+        self.assertEqual((out["ipiv"], out["info"]), (ipiv, info))
+        umax = max(abs(lu[i][j]) for i in range(225) for j in range(i, 225))
+        amax = max(abs(z) for row in self.pde for z in row)
+        self.assertAlmostEqual(out["growth_factor"], umax / amax, delta=1e-15)
+        pivots = [abs(lu[k][k]) for k in range(225)]
+        self.assertAlmostEqual(out["reciprocal_pivot_ratio"], min(pivots) / max(pivots), delta=1e-15)
+
+    def test_singular_matrix_names_the_zero_pivot_column(self):
+        a = [[complex(i + 2 * j + 1, (i * j) % 3) if j != 2 else 0 for j in range(5)] for i in range(5)]
+        path = self.path("singular.mtx")
+        write_mtx(path, a)
+        done, out = run_json("solve", path)
+        self.assertEqual(done.returncode, 1)
+        self.assertEqual((out["info"], out["zero_pivot_column"], out["solution"]), (3, 3, None))
+        text = run("solve", path)
+        self.assertEqual(text.returncode, 1)
+        self.assertIn("INFO = 3: no solution computed: U(3,3) is exactly zero, column 3", text.stdout)
+        done, out = run_json("lu", path)
+        self.assertEqual((done.returncode, out["info"], out["zero_pivot_column"]), (0, 3, 3))
+        self.assertEqual(out["reciprocal_pivot_ratio"], 0.0)
+
+    def test_converted_files_give_the_same_results(self):
+        # Harwell-Boeing to compressed Matrix Market to complex Harwell-Boeing.
+        first, second = self.path("p.mtx.gz"), self.path("p.cua")
+        self.assertEqual(run("convert", PDE225, first).returncode, 0)
+        self.assertEqual(run("convert", first, second).returncode, 0)
+        outs = [run_json("lu", f)[1] for f in (PDE225, first, second)]
+        self.assertEqual(outs[0]["ipiv"], outs[1]["ipiv"])
+        self.assertEqual(outs[0]["ipiv"], outs[2]["ipiv"])
+        self.assertTrue(outs[1]["compressed"])
+
+    # ---- plots ---------------------------------------------------------------------
+
+    def plot(self, matrix, name, *extra):
+        path = self.path(name)
+        done = run("eig", matrix, "--vectors", "none", "--plot", path, *extra, "--json")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return json.loads(done.stdout), ET.parse(path).getroot()
+
+    def check_plot(self, out, root, log):
+        w = [complex(re, im) for re, im in out["eigenvalues"]]
+        self.assertEqual(root.tag, SVG + "svg")
+        title = root.find(SVG + "text[@id='title']").text
+        self.assertIn(out["name"], title)
+        points = root.findall(SVG + "g[@id='points']/" + SVG + "circle")
+        self.assertEqual(len(points), len(w))
+        axes = {}
+        for name in ("x", "y"):
+            axis = root.find(SVG + "g[@id='%s-axis']" % name)
+            self.assertEqual(axis.get("data-scale"), "symlog" if log else "linear")
+            lo, hi = float(axis.get("data-min")), float(axis.get("data-max"))
+            ticks = [float(t.get("data-value")) for t in axis.findall(SVG + "line[@class='tick']")]
+            labels = axis.findall(SVG + "text[@class='tick-label']")
+            self.assertEqual(len(ticks), len(labels))
+            self.assertGreaterEqual(len(ticks), 2)
+            self.assertEqual(ticks, sorted(ticks))
+            self.assertTrue(all(lo * (1 + 1e-12) - 1e-300 <= t <= hi * (1 + 1e-12) + 1e-300 for t in ticks))
+            if log:
+                for t in ticks:
+                    if t != 0.0:
+                        self.assertAlmostEqual(math.log10(abs(t)), round(math.log10(abs(t))), places=9)
+            axes[name] = (lo, hi)
+        data = [(float(p.get("data-re")), float(p.get("data-im")), float(p.get("cx")), float(p.get("cy")))
+                for p in points]
+        self.assertEqual(sorted((re, im) for re, im, _, _ in data), sorted((z.real, z.imag) for z in w))
+        frame = root.find(SVG + "rect[@id='frame']")
+        x0, y0 = float(frame.get("x")), float(frame.get("y"))
+        x1, y1 = x0 + float(frame.get("width")), y0 + float(frame.get("height"))
+        for re, im, cx, cy in data:
+            self.assertTrue(axes["x"][0] <= re <= axes["x"][1], (re, axes["x"]))
+            self.assertTrue(axes["y"][0] <= im <= axes["y"][1], (im, axes["y"]))
+            self.assertTrue(x0 <= cx <= x1 and y0 <= cy <= y1, (cx, cy))
+        # Larger real parts lie further right, larger imaginary parts higher up.
+        by_re = sorted(data, key=lambda p: p[0])
+        self.assertTrue(all(a[2] <= b[2] + 0.01 for a, b in zip(by_re, by_re[1:])))
+        by_im = sorted(data, key=lambda p: p[1])
+        self.assertTrue(all(a[3] >= b[3] - 0.01 for a, b in zip(by_im, by_im[1:])))
+        return axes
+
+    def test_plot_of_a_shipped_matrix(self):
+        out, root = self.plot(PDE225, "pde225.svg")
+        axes = self.check_plot(out, root, log=False)
+        w = [complex(re, im) for re, im in out["eigenvalues"]]
+        # The axes hug the data: no more than half the range to spare.
+        span = max(z.real for z in w) - min(z.real for z in w)
+        self.assertLess(axes["x"][1] - axes["x"][0], 2 * span)
+        self.assertEqual(out["plot"], self.path("pde225.svg"))
+
+    def test_log_plot_of_a_spectrum_over_many_decades(self):
+        # A triangular matrix: its eigenvalues are its diagonal, from 1e-9 to
+        # 1e9 with both signs and some imaginary parts.
+        diag = [s * 10.0 ** e + (1j * 10.0 ** (e - 1) if e % 3 == 0 else 0) for e in range(-9, 10)
+                for s in (1, -1)]
+        n = len(diag)
+        a = [[diag[i] if i == j else (0.5 if j == i + 1 else 0) for j in range(n)] for i in range(n)]
+        write_mtx(self.path("decades.mtx"), a)
+        out, root = self.plot(self.path("decades.mtx"), "decades.svg", "--log")
+        axes = self.check_plot(out, root, log=True)
+        self.assertLessEqual(axes["x"][0], -1e9)
+        self.assertGreaterEqual(axes["x"][1], 1e9)
+        # The linear plot of the same spectrum squeezes the small ones together;
+        # the logarithmic one keeps the decades apart.
+        cx = sorted(float(p.get("cx")) for p in root.iter(SVG + "circle") if float(p.get("data-re")) > 0)
+        self.assertTrue(all(b - a > 5 for a, b in zip(cx, cx[1:])), cx)
+
+    # ---- what goes wrong ------------------------------------------------------------
+
+    def test_bad_command_lines_get_usage_and_status_2(self):
+        for args in ([], ["frobnicate"], ["eig"], ["eig", PDE225, "--vectors", "some"],
+                     ["eig", PDE225, "--log"], ["eig", PDE225, "--plot"], ["lu", PDE225, "--bogus"],
+                     ["solve", PDE225, PDE225, PDE225], ["info", PDE225], ["eig", PDE225, "--json", "--json"],
+                     ["convert", PDE225, self.path("x.txt")]):
+            with self.subTest(args=args):
+                done = subprocess.run([QIVLA] + args, capture_output=True, text=True, timeout=60)
+                self.assertEqual(done.returncode, 2, done.stderr)
+                self.assertIn("usage: qivla", done.stderr)
+                self.assertEqual(done.stdout, "")
+        done = subprocess.run([QIVLA, "--help"], capture_output=True, text=True, timeout=60)
+        self.assertEqual((done.returncode, done.stdout.startswith("usage: qivla")), (0, True))
+
+    def test_broken_and_unsuitable_files_stop_before_any_work(self):
+        broken = self.path("broken.mtx")
+        with open(broken, "w") as f:
+            f.write("%%MatrixMarket matrix coordinate real general\n3 3 2\n1 1 1.0\n4 2 1.0\n")
+        plot = self.path("never.svg")
+        done = run("eig", broken, "--plot", plot)
+        self.assertEqual(done.returncode, 2)
+        self.assertEqual(done.stderr, "qivla: %s, line 4: entry (4, 2) lies outside the 3 x 3 matrix\n" % broken)
+        self.assertEqual(done.stdout, "")
+        self.assertFalse(os.path.exists(plot))
+        rect = self.path("rect.mtx")
+        write_mtx(rect, [[1, 2, 3], [4, 5, 6]])
+        done = run("eig", rect)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("the matrix is 2 x 3; an eigenvalue problem needs a square matrix", done.stderr)
+        self.assertEqual(run("lu", rect).returncode, 0)  # LU takes any shape
+        done = run("eig", PDE225, env={"QIVLA_MEMORY_LIMIT": "100000"})
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("needs 791.0 KiB of memory, but only 97.7 KiB is available", done.stderr)
+        done = run("solve", PDE225, env={"QIVLA_MEMORY_LIMIT": "1000000"})
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("solving a system of a 225 x 225 matrix needs", done.stderr)
+        done = subprocess.run([QIVLA, "lu", PDE225, "--module", self.path("nothing.so")], capture_output=True,
+                              text=True, timeout=60)
+        self.assertEqual(done.returncode, 3)
+        self.assertIn("cannot load", done.stderr)
+
+    def test_progress_line_on_a_terminal_only(self):
+        # pde900 with both kinds of vectors runs long enough for the line.
+        master, slave = pty.openpty()
+        started = time.time()
+        proc = subprocess.Popen([QIVLA, "eig", PDE900, "--vectors", "both", "--module", MODULE],
+                                stdout=slave, stderr=subprocess.PIPE, close_fds=True)
+        os.close(slave)
+        chunks = []
+        while True:
+            ready, _, _ = select.select([master], [], [], 1.0)
+            if ready:
+                try:
+                    data = os.read(master, 65536)
+                except OSError:
+                    break
+                if not data:
+                    break
+                chunks.append(data)
+            elif proc.poll() is not None:
+                break
+        proc.wait(timeout=600)
+        os.close(master)
+        errors = proc.stderr.read()
+        proc.stderr.close()
+        text = b"".join(chunks).decode()
+        self.assertEqual(proc.returncode, 0, errors)
+        took = float(text.split("time: ")[1].split(" s")[0])
+        if took > 0.8:
+            self.assertIn("elapsed", text)
+            self.assertIn("\r", text)
+            # The line is erased before the results: nothing of it remains
+            # after the last carriage return but the erase sequence.
+            self.assertIn("\r\x1b[K", text)
+        else:
+            self.skipTest("the eigen call took %.2f s, too short for the progress line" % took)
+        self.assertLess(time.time() - started, 600)
+        # Into a pipe: none.
+        done = run("eig", PDE225)
+        self.assertNotIn("\r", done.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
