@@ -242,37 +242,41 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
             *scale = 0.0;
             xmax = 0.0;
         };
+        // Scales x, SCALE and the bound XMAX by rec.
+        auto rescale = [&](double rec) {
+            scale_x(rec);
+            *scale = *scale * rec;
+            xmax = xmax * rec;
+        };
+        // x(j) = x(j) / TJJS, with x scaled down first where the quotient
+        // could overflow; a zero (or NaN) diagonal element gives the null
+        // vector instead. With refine, the scaling for a diagonal element
+        // below SMLNUM is also divided by CNORM(j) when that exceeds 1 (the
+        // update of x that follows grows by up to that factor). Returns
+        // CABS1 of the new x(j).
+        auto divide_by_diagonal = [&](int j, double xj, bool refine) -> double {
+            const zcomplex tjjs = tjjs_of(j);
+            const double tjj = cabs1(tjjs);
+            if (tjj > smlnum) {
+                if (tjj < 1.0 && xj > tjj * bignum) rescale(1.0 / xj);
+            } else if (tjj > 0.0) {
+                if (xj > tjj * bignum) {
+                    double rec = (tjj * bignum) / xj;
+                    if (refine && cnorm[j - 1] > 1.0) rec = rec / cnorm[j - 1];
+                    rescale(rec);
+                }
+            } else {
+                null_vector(j);
+                return 1.0;
+            }
+            x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
+            return cabs1(x[j - 1]);
+        };
 
         if (notran) {
             for (int j = jfirst; j != jend; j += jinc) {
                 double xj = cabs1(x[j - 1]);
-                if (nounit || tscal != 1.0) {
-                    const zcomplex tjjs = tjjs_of(j);
-                    const double tjj = cabs1(tjjs);
-                    if (tjj > smlnum) {
-                        if (tjj < 1.0 && xj > tjj * bignum) {
-                            const double rec = 1.0 / xj;
-                            scale_x(rec);
-                            *scale = *scale * rec;
-                            xmax = xmax * rec;
-                        }
-                        x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
-                        xj = cabs1(x[j - 1]);
-                    } else if (tjj > 0.0) {
-                        if (xj > tjj * bignum) {
-                            double rec = (tjj * bignum) / xj;
-                            if (cnorm[j - 1] > 1.0) rec = rec / cnorm[j - 1];
-                            scale_x(rec);
-                            *scale = *scale * rec;
-                            xmax = xmax * rec;
-                        }
-                        x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
-                        xj = cabs1(x[j - 1]);
-                    } else {
-                        null_vector(j);
-                        xj = 1.0;
-                    }
-                }
+                if (nounit || tscal != 1.0) xj = divide_by_diagonal(j, xj, true);
 
                 // Keep the update x - x(j)*A(:,j) from overflowing.
                 if (xj > 1.0) {
@@ -318,11 +322,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                         rec = std::min(1.0, rec * tjj);
                         uscal = ZLADIV(&uscal, &tjjs);
                     }
-                    if (rec < 1.0) {
-                        scale_x(rec);
-                        *scale = *scale * rec;
-                        xmax = xmax * rec;
-                    }
+                    if (rec < 1.0) rescale(rec);
                 }
 
                 zcomplex csumj = zc(0.0, 0.0);
@@ -349,29 +349,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                     // No division folded into USCAL: subtract, then divide.
                     x[j - 1] = x[j - 1] - csumj;
                     xj = cabs1(x[j - 1]);
-                    if (nounit || tscal != 1.0) {
-                        tjjs = tjjs_of(j);
-                        const double tjj = cabs1(tjjs);
-                        if (tjj > smlnum) {
-                            if (tjj < 1.0 && xj > tjj * bignum) {
-                                const double r = 1.0 / xj;
-                                scale_x(r);
-                                *scale = *scale * r;
-                                xmax = xmax * r;
-                            }
-                            x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
-                        } else if (tjj > 0.0) {
-                            if (xj > tjj * bignum) {
-                                const double r = (tjj * bignum) / xj;
-                                scale_x(r);
-                                *scale = *scale * r;
-                                xmax = xmax * r;
-                            }
-                            x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
-                        } else {
-                            null_vector(j);
-                        }
-                    }
+                    if (nounit || tscal != 1.0) divide_by_diagonal(j, xj, false);
                 } else {
                     // The division was folded into the dot product.
                     x[j - 1] = ZLADIV(&x[j - 1], &tjjs) - csumj;
