@@ -1,6 +1,7 @@
 /* A host program as an application would write it: it loads the module by
  * name at run time, binds the exports by name and calls them. It factors and
- * solves a small complex system and checks the answer by its residual. */
+ * solves a small complex system and checks the answer by its residual, then
+ * prints the eigenvalues of the same matrix. */
 #include <dlfcn.h>
 #include <math.h>
 #include <stdio.h>
@@ -13,6 +14,8 @@ typedef struct {
 typedef void (*testfn_t)(void);
 typedef void (*zgetrf_t)(const int*, const int*, cplx*, const int*, int*, int*);
 typedef void (*zgesv_t)(const int*, const int*, cplx*, const int*, int*, cplx*, const int*, int*);
+typedef void (*zgeev_t)(const char*, const char*, const int*, cplx*, const int*, cplx*, cplx*,
+                        const int*, cplx*, const int*, cplx*, const int*, double*, int*);
 
 enum { N = 4, NRHS = 2 };
 
@@ -31,13 +34,14 @@ int main(int argc, char** argv) {
     testfn_t testfn = (testfn_t)dlsym(module, "qivcppdlltemplate_exportedtestfn");
     zgetrf_t zgetrf = (zgetrf_t)dlsym(module, "qivlapackdll2_zgetrf");
     zgesv_t zgesv = (zgesv_t)dlsym(module, "qivlapackdll2_zgesv");
-    if (!testfn || !zgetrf || !zgesv) {
+    zgeev_t zgeev = (zgeev_t)dlsym(module, "qivlapackdll2_zgeev");
+    if (!testfn || !zgetrf || !zgesv || !zgeev) {
         fprintf(stderr, "cannot bind the exports of %s\n", name);
         return 1;
     }
     testfn();
     printf("loaded %s; bound qivcppdlltemplate_exportedtestfn, qivlapackdll2_zgetrf, "
-           "qivlapackdll2_zgesv\n\n", name);
+           "qivlapackdll2_zgesv, qivlapackdll2_zgeev\n\n", name);
 
     /* A, stored by columns. */
     const cplx a0[N * N] = {{2, 1},  {1, 0},  {0, -1}, {4, 2},   /* column 1 */
@@ -110,6 +114,15 @@ int main(int argc, char** argv) {
            ipiv3[0], ipiv3[1], ipiv3[2]);
     printf("U(1,1:3) = (%g%+gi) (%g%+gi) (%g%+gi)\n", c[0].re, c[0].im, c[3].re, c[3].im, c[6].re,
            c[6].im);
+    /* The eigenvalues of A (no vectors: VL and VR are not referenced). */
+    cplx e[N * N], w[N], work[2 * N], vdum[1];
+    double rwork[2 * N];
+    memcpy(e, a0, sizeof e);
+    const int lwork = 2 * N, one = 1;
+    int einfo = -1;
+    zgeev("N", "N", &n, e, &lda, w, vdum, &one, vdum, &one, work, &lwork, rwork, &einfo);
+    printf("\nqivlapackdll2_zgeev of A: INFO = %d, eigenvalues\n", einfo);
+    for (int i = 0; i < N; ++i) printf("  %+.15f %+.15fi\n", w[i].re, w[i].im);
     dlclose(module);
-    return info == 0 && rnorm / (anorm * xnorm) < 1e-13 ? 0 : 2;
+    return info == 0 && einfo == 0 && rnorm / (anorm * xnorm) < 1e-13 ? 0 : 2;
 }
