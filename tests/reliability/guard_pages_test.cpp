@@ -16,6 +16,7 @@
 
 #include "reliability/exports.h"
 #include "reliability/kernel_calls.h"
+#include "support/child.h"
 
 namespace {
 
@@ -73,6 +74,49 @@ class GuardPages : public ::testing::Test {
     int placements_ = 0;
     std::map<std::string, int> calls_;  // per routine
 };
+
+// The harness itself: a stray read one element before the first or after the
+// last of a column faults, a stray write into the rows between the described
+// ones or just past the array changes a sentinel.
+TEST_F(GuardPages, HarnessCatchesStrayAccesses) {
+    // rows x cols complex matrix; the call touches element (i, j) (from 1),
+    // reading it or writing it.
+    const auto stray = [](int i, int j, bool write) {
+        Call c;
+        c.label = "stray access";
+        c.arrays = {{"A", Elem::complex, 5, 3, true, true}};
+        c.run = [=](void* const* p, const int* ld) {
+            volatile double* e = static_cast<double*>(p[0]) +
+                                 2 * (static_cast<std::int64_t>(i - 1) +
+                                      static_cast<std::int64_t>(j - 1) * ld[0]);
+            if (write)
+                *e = 1.0;
+            else
+                (void)*e;
+            return 0;
+        };
+        return c;
+    };
+    const auto faults = [&](const Call& c, Guard g) {
+        const auto r = qivtest::run_in_child([&] {
+            GuardPlacement where(g, 1);
+            execute(c, where, 1);
+        });
+        return !r.exited;
+    };
+    EXPECT_TRUE(faults(stray(0, 1, false), Guard::start));
+    EXPECT_TRUE(faults(stray(6, 3, false), Guard::end));
+    EXPECT_TRUE(faults(stray(0, 2, false), Guard::start_columns));
+    EXPECT_TRUE(faults(stray(6, 2, false), Guard::end_columns));
+    EXPECT_FALSE(faults(stray(5, 3, false), Guard::end));  // the last described element
+
+    GuardPlacement start(Guard::start, 1);
+    EXPECT_FALSE(execute(stray(6, 1, true), start, 1).padding_intact);  // padding row
+    GuardPlacement start2(Guard::start, 1);
+    EXPECT_FALSE(execute(stray(6, 3, true), start2, 1).padding_intact);  // past the end
+    GuardPlacement end(Guard::end, 1);
+    EXPECT_TRUE(execute(stray(5, 3, true), end, 1).padding_intact);
+}
 
 TEST_F(GuardPages, Exports) {
     const std::vector<int> orders = small_scale()
