@@ -179,6 +179,7 @@ class Mat {
     }
 
     bool pads_intact() const {
+        if (count_ == 0) return true;
         for (int j = 0; j + 1 < cols_; ++j)
             for (int i = rows_; i < ld_; ++i)
                 if (!same((*this)(i, j), sentinel())) return false;

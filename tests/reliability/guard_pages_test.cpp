@@ -144,19 +144,22 @@ TEST_F(GuardPages, FastKernels) {
     // Sizes one past the engines' register tiles (2, 4, 8 rows; 4, 6, 12
     // columns) and cache blocks (ZGEMM 256/336 rows and 128/96 deep for A,
     // 16 x 96/168 x 128/72 for the transposed forms; the triangular engine's
-    // 128-row groups and 192/256-element pieces; the level-2 chunk of 1024).
+    // 128-row groups and 192/256-element pieces; the level-2 chunk of 1024),
+    // and empty shapes, which must touch nothing.
     const std::vector<std::array<int, 3>> gemm =
-        small ? std::vector<std::array<int, 3>>{{1, 1, 1}, {9, 13, 7}, {337, 3, 97}, {17, 169, 73}}
-              : std::vector<std::array<int, 3>>{{1, 1, 1},     {9, 13, 7},    {257, 5, 129},
-                                                {337, 3, 97},  {17, 169, 73}, {33, 97, 129}};
+        small ? std::vector<std::array<int, 3>>{{1, 1, 1},   {9, 13, 7},    {337, 3, 97},
+                                                {17, 169, 73}, {0, 5, 3},   {4, 5, 0}}
+              : std::vector<std::array<int, 3>>{{1, 1, 1},    {9, 13, 7},    {257, 5, 129},
+                                                {337, 3, 97}, {17, 169, 73}, {33, 97, 129},
+                                                {0, 5, 3},    {4, 0, 3},     {4, 5, 0}};
     const std::vector<std::array<int, 2>> trmat =
-        small ? std::vector<std::array<int, 2>>{{1, 1}, {17, 13}, {193, 5}, {7, 193}}
-              : std::vector<std::array<int, 2>>{{1, 1},   {17, 13}, {129, 7}, {193, 5},
-                                                {7, 193}, {257, 3}, {3, 257}, {40, 40}};
+        small ? std::vector<std::array<int, 2>>{{1, 1}, {17, 13}, {193, 5}, {7, 193}, {0, 3}}
+              : std::vector<std::array<int, 2>>{{1, 1},   {17, 13}, {129, 7}, {193, 5}, {7, 193},
+                                                {257, 3}, {3, 257}, {40, 40}, {0, 3},   {3, 0}};
     const std::vector<std::array<int, 2>> level2 =
-        small ? std::vector<std::array<int, 2>>{{1, 1}, {33, 17}, {1030, 3}}
-              : std::vector<std::array<int, 2>>{{1, 1},    {7, 5},   {33, 17},
-                                                {100, 64}, {3, 200}, {1030, 3}};
+        small ? std::vector<std::array<int, 2>>{{1, 1}, {33, 17}, {1030, 3}, {3, 0}}
+              : std::vector<std::array<int, 2>>{{1, 1},    {7, 5},   {33, 17}, {100, 64},
+                                                {3, 200},  {1030, 3}, {0, 3},  {3, 0}};
     for (const KernelTarget& t : kernel_targets()) {
         sweep(gemm_calls(t, gemm, 11), 100);
         if (HasFatalFailure()) return;

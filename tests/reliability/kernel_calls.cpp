@@ -93,6 +93,8 @@ std::vector<Call> gemm_calls(const KernelTarget& t, const std::vector<std::array
     for (const auto& [m, n, k] : mnk)
         for (const char* ta : kTrans)
             for (const char* tb : kTrans) {
+                // Empty products reach only the routine (its quick returns).
+                if (!t.routine && (m == 0 || n == 0 || k == 0)) continue;
                 const bool nota = ta[0] == 'N', notb = tb[0] == 'N';
                 const zcomplex alpha = rng.z(), beta = pick(rng, k_call++, true);
                 Call c;
@@ -130,6 +132,7 @@ std::vector<Call> trmat_calls(const KernelTarget& t, const std::vector<std::arra
                 for (const char* uplo : {"U", "L"})
                     for (const char* trans : kTrans)
                         for (const char* diag : {"N", "U"}) {
+                            if (!t.routine && (m == 0 || n == 0)) continue;
                             const bool left = side[0] == 'L', upper = uplo[0] == 'U';
                             const bool unit = diag[0] == 'U';
                             const int na = left ? m : n;
@@ -171,6 +174,7 @@ std::vector<Call> level2_calls(const KernelTarget& t, const std::vector<std::arr
     Rng rng(seed);
     int k_call = 0;
     for (const auto& [m, n] : mn) {
+        if (!t.routine && (m == 0 || n == 0)) continue;
         // ZGEMV, each TRANS.
         for (const char* trans : kTrans) {
             const int kc = k_call++;

@@ -3,7 +3,9 @@
 // (guard pages, huge offsets). Each call goes through one target: the
 // routine itself (argument checks, quick returns, the engine of the best
 // instruction set) or the engine of one instruction set called directly,
-// where the routine would call it.
+// where the routine would call it. Shapes with a zero dimension make calls
+// of the routine only (the engines start after its quick returns): with
+// nothing described, an array gets an address no access may use.
 #pragma once
 
 #include <array>
