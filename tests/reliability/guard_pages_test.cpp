@@ -99,6 +99,7 @@ TEST_F(GuardPages, HarnessCatchesStrayAccesses) {
     };
     const auto faults = [&](const Call& c, Guard g) {
         const auto r = qivtest::run_in_child([&] {
+            FaultNamer::during("a deliberate stray access (expected to fault)");
             GuardPlacement where(g, 1);
             execute(c, where, 1);
         });

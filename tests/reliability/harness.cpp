@@ -183,7 +183,7 @@ std::string compare(const Call& c, const Outcome& want, const Outcome& got) {
     for (std::size_t k = 0; k < c.arrays.size(); ++k) {
         const auto& w = want.arrays[k];
         const auto& g = got.arrays[k];
-        if (w.size() != g.size() || std::memcmp(w.data(), g.data(), w.size()) != 0) {
+        if (w != g) {
             const ArrayArg& a = c.arrays[k];
             const std::size_t eb = elem_bytes(a.elem);
             std::size_t e = 0;
