@@ -61,11 +61,14 @@ struct Arrays {
 };
 
 // Every single check, then every pair (i < j) with both arguments spoiled:
-// the report must name argument i.
+// the report must name argument i. At the small scale (instrumented runs,
+// where each child process costs a lot) only neighbouring pairs, which still
+// catch any two checks made in the wrong order relative to each other.
 void expect_order(const char* name, const Args& legal, const std::vector<Check>& checks,
                   const std::function<void(Args&, Arrays&)>& call) {
+    const std::size_t reach = reltest::small_scale() ? 1 : checks.size();
     for (std::size_t i = 0; i < checks.size(); ++i)
-        for (std::size_t j = i; j < checks.size(); ++j) {
+        for (std::size_t j = i; j < checks.size() && j <= i + reach; ++j) {
             Args args = legal;
             checks[i].spoil(args);
             checks[j].spoil(args);
