@@ -20,3 +20,13 @@ function(qiv_tool_flags target)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
 endfunction()
+
+# Instrumented builds (scripts/test-sanitize, scripts/fuzz): QIV_SANITIZE names
+# the sanitizers every target is built with, e.g. "address,undefined" or
+# "thread". Any finding ends the run at once.
+set(QIV_SANITIZE "" CACHE STRING "Sanitizers for every target (empty: none)")
+if(QIV_SANITIZE)
+  add_compile_options(-fsanitize=${QIV_SANITIZE} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${QIV_SANITIZE})
+endif()
