@@ -13,9 +13,9 @@
 #include "kernels/matvec.h"
 #include "kernels/trmat.h"
 #include "lu/lu.h"
-#include "oracle/lu_plain.h"
-#include "oracle/matvec_plain.h"
-#include "oracle/trmat_plain.h"
+#include "oracle/lu/lu_plain.h"
+#include "oracle/matvec/matvec_plain.h"
+#include "oracle/trmat/trmat_plain.h"
 
 namespace qivbench {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench.h"
-#include "kernels/isa.h"
+#include "kernels/simd/isa.h"
 
 namespace qivbench {
 

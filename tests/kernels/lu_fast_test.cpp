@@ -14,7 +14,7 @@
 
 #include "frame/complex.h"
 #include "lu/lu.h"
-#include "oracle/lu_plain.h"
+#include "oracle/lu/lu_plain.h"
 #include "support/matrix.h"
 
 namespace {
