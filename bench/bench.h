@@ -67,6 +67,10 @@ Machine measure_machine(const Options& opt);
 // read bandwidth goes into the ZGEMV notes.
 void add_trsm_gemv_lu_rows(Rows& rows, const Options& opt, const Machine& mach);
 
+// ZGEHRD, ZUNGHR, ZUNMHR and ZLARFB (bench_householder.cpp); rows without a
+// plain twin leave Row::plain empty.
+void add_householder_rows(Rows& rows, const Options& opt);
+
 // A short run (about 10 ms) of the peak kernel, in GFLOP/s. The benchmark
 // measures it right before and after every timed run: on a shared machine
 // the rate a core delivers changes from one second to the next, and the
