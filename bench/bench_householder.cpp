@@ -44,7 +44,8 @@ Work hess_work(HessOp op, int n, int reps) {
         qiv::ZGEHRD(&d->n, &ilo, &ihi, d->a0.data(), &d->n, d->tau.data(), d->work.data(),
                     &d->lwork, &info);
     }
-    if (op == HessOp::unmhr) d->c0 = random_matrix(n, n, 12);
+    d->a = d->a0;
+    if (op == HessOp::unmhr) d->c = d->c0 = random_matrix(n, n, 12);
     Work w;
     w.size = "n=" + std::to_string(n);
     const double nd = n;
