@@ -219,34 +219,55 @@ class LeftN {
     // (tested before the division) for the later updates. A zero B(k, j)
     // leaves its column alone: the results are selected per element.
     void solve_unit(int u0, int rows, int jt, int nr, zcomplex* prow, std::uint16_t* skip) {
+        // The number of rows and the direction fixed at compile time, so that
+        // the tile stays in registers through the unrolled loops.
+        with_width<W>(rows, [&](auto w) {
+            constexpr int R = decltype(w)::value;
+            if (d_ > 0) {
+                solve_unit_rows<R, true>(u0, jt, nr, prow, skip);
+            } else {
+                solve_unit_rows<R, false>(u0, jt, nr, prow, skip);
+            }
+        });
+    }
+
+    template <int ROWS, bool Down>
+    [[gnu::noinline]] void solve_unit_rows(int u0, int jt, int nr, zcomplex* prow,
+                                           std::uint16_t* skip) {
         using V = typename O::V;
-        constexpr int CW = O::CW, NQ = NR / CW;
+        constexpr int CW = O::CW, NQ = NR / CW, rows = ROWS;
         static_assert(NR % CW == 0 && W % CW == 0, "tile must split into square blocks");
         const int i0 = top(u0, u0 + rows);
         V R[W][NQ];
+#pragma GCC unroll 8
         for (int r0 = 0; r0 < rows; r0 += CW) {
             const int nrow = imin(CW, rows - r0);
+#pragma GCC unroll 8
             for (int q = 0; q < NQ; ++q) {
                 V v[CW];
+#pragma GCC unroll 8
                 for (int c = 0; c < CW; ++c) {
                     const int j = q * CW + c;
                     const zcomplex* p = &B(i0 + r0, jt + imin(j, nr - 1));
                     v[c] = j >= nr ? O::zero() : nrow == CW ? O::loadc(p) : O::loadc(p, nrow);
                 }
                 O::transpose(v);
+#pragma GCC unroll 8
                 for (int r = 0; r < CW; ++r) R[r0 + r][q] = v[r];
             }
         }
         const unsigned all = (1u << CW) - 1;
         const V minus_plus = O::alt(-1.0, 1.0);
+#pragma GCC unroll 16
         for (int p = 0; p < rows; ++p) {
-            const int r = d_ > 0 ? p : rows - 1 - p;
+            const int r = Down ? p : rows - 1 - p;
             const int k = i0 + r;
             unsigned zeros = 0, z[NQ];
             V b[NQ], bs[NQ];
-            for (int q = 0; q < NQ; ++q) bs[q] = O::zero();
             bool any = false;
+#pragma GCC unroll 8
             for (int q = 0; q < NQ; ++q) {
+                bs[q] = O::zero();
                 b[q] = R[r][q];
                 z[q] = O::zero_bits(b[q]);
                 zeros |= z[q] << (q * CW);
@@ -259,10 +280,12 @@ class LeftN {
                 bs[q] = O::swap(b[q]);
             }
             if (any) {
+#pragma GCC unroll 16
                 for (int p2 = p + 1; p2 < rows; ++p2) {
-                    const int r2 = d_ > 0 ? p2 : rows - 1 - p2;
+                    const int r2 = Down ? p2 : rows - 1 - p2;
                     const zcomplex a = A(i0 + r2, k);
                     const V t1 = O::set1(a.re), t2 = O::mul(O::set1(a.im), minus_plus);
+#pragma GCC unroll 8
                     for (int q = 0; q < NQ; ++q) {
                         if (z[q] == all) continue;
                         const V upd = O::sub(R[r2][q], cmul<O>(b[q], bs[q], t1, t2));
@@ -271,15 +294,21 @@ class LeftN {
                 }
             }
             skip[p] = static_cast<std::uint16_t>(zeros & ((1u << nr) - 1));
+#pragma GCC unroll 8
             for (int q = 0; q < NQ; ++q) O::storec(prow + p * NR + q * CW, R[r][q]);
         }
+#pragma GCC unroll 8
         for (int r0 = 0; r0 < rows; r0 += CW) {
             const int nrow = imin(CW, rows - r0);
+#pragma GCC unroll 8
             for (int q = 0; q < NQ; ++q) {
                 V v[CW];
+#pragma GCC unroll 8
                 for (int r = 0; r < CW; ++r) v[r] = R[r0 + r][q];
                 O::transpose(v);
-                for (int c = 0; c < CW && q * CW + c < nr; ++c) {
+#pragma GCC unroll 8
+                for (int c = 0; c < CW; ++c) {
+                    if (q * CW + c >= nr) break;
                     zcomplex* p = &B(i0 + r0, jt + q * CW + c);
                     if (nrow == CW) {
                         O::storec(p, v[c]);
