@@ -6,8 +6,8 @@
 // column at a time: the rows each column touches then lie in that column, a
 // few pages of memory, instead of one page per column and row for every
 // interchange of a block (a matrix with a long leading dimension spends most
-// of the blocked order in address translation). The next column's rows are
-// fetched while one column is worked on.
+// of the blocked order in address translation). The pivot rows of a column a
+// few places ahead are fetched while one column is worked on.
 #include <cstddef>
 
 #include "lu/lu.h"
@@ -32,12 +32,16 @@ void ZLASWP(const int* n, zcomplex* a, const int* lda, const int* k1, const int*
     }
     const std::ptrdiff_t ld = *lda;
     const int steps = (i2 - i1) * inc + 1;
+    // How many columns ahead the pivot rows are fetched: far enough for the
+    // latency of the outer cache levels.
+    constexpr int ahead = 4;
     for (int k = 0; k < *n; ++k) {
         zcomplex* col = a + k * ld;
+        const bool fetch = k + ahead < *n;
         int ix = ix0;
         for (int s = 0, i = i1; s < steps; ++s, i += inc) {
             const int ip = ipiv[ix - 1];
-            if (k + 1 < *n) __builtin_prefetch(col + ld + (ip - 1), 1, 3);
+            if (fetch) __builtin_prefetch(col + ahead * ld + (ip - 1), 1, 3);
             if (ip != i) {
                 const zcomplex t = col[i - 1];
                 col[i - 1] = col[ip - 1];
