@@ -31,7 +31,6 @@ using qivtest::Padded;
 using qivtest::Rng;
 using qivtest::signed_zero;
 
-const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 zcomplex draw(Data d, Rng& rng, double scale) { return qivtest::draw(d, rng, scale, 200); }
