@@ -178,6 +178,24 @@ inline Region pack_source(const GemmArgs& g, int i0, int mc, int l0, int kc) {
     return r;
 }
 
+// The pieces of B that form_panel reads for depth l0 ... l0+kc-1 and columns
+// j0 ... j0+nj-1 of op(B): columns of B (op(B) = B) or rows (transposed).
+inline Region panel_source(const GemmArgs& g, int l0, int kc, int j0, int nj) {
+    const idx ldb = g.ldb, z = static_cast<idx>(sizeof(zcomplex));
+    Region r;
+    r.stride = ldb * z;
+    if (g.opb == GemmOp::none) {
+        r.base = reinterpret_cast<const char*>(g.b + l0 + j0 * ldb);
+        r.count = nj;
+        r.bytes = kc * static_cast<int>(z);
+    } else {
+        r.base = reinterpret_cast<const char*>(g.b + j0 + l0 * ldb);
+        r.count = kc;
+        r.bytes = nj * static_cast<int>(z);
+    }
+    return r;
+}
+
 // What happens to C before the first block of products arrives.
 enum class CInit { keep, zero, scale };
 
@@ -298,9 +316,20 @@ template <class O>
             for (int jr = 0; jr < g.n; jr += W) {
                 const int nj = imin(W, g.n - jr);
                 form_panel<O>(g, pc, kc, jr, nj, panel);
+                // While this panel's tiles are computed, the part of op(B)
+                // the next panel is formed from is fetched, a slice per tile
+                // (it lies beyond the second-level cache when op(B) is large).
+                Region bnext;
+                if (jr + W < g.n) {
+                    bnext = panel_source(g, pc, kc, jr + W, imin(W, g.n - jr - W));
+                } else if (ic + MC < g.m) {
+                    bnext = panel_source(g, pc, kc, 0, imin(W, g.n));
+                }
+                const int tiles = (mc + NR - 1) / NR;
                 const zcomplex* a0 = g.a + ic + pc * lda;
                 zcomplex* c0 = g.c + ic + jr * ldc;
                 for (int ir = 0; ir < full; ir += NR) {
+                    prefetch_part(bnext, ir / NR, tiles);
                     // The next tile down the same columns.
                     if (ir + NR < mc) prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
                     // The first column unit brings this block of A into the
@@ -313,6 +342,7 @@ template <class O>
                     }
                 }
                 if (full < mc) {
+                    prefetch_part(bnext, tiles - 1, tiles);
                     with_width<NR>(mc - full, [&](auto w) {
                         n_tile<O, decltype(w)::value>(kc, panel, a0 + full, lda, c0 + full, ldc, nj,
                                                       init, g.beta);
