@@ -521,10 +521,148 @@ template <class O>
     }
 }
 
+// op(A) = A^T or A^H with few columns of C (at most NC_F): t_structure would
+// pack op(A) for only those few columns. The roles swap instead: V runs over
+// the columns j of C (op(B) packed, a depth block for every column unit),
+// S over the rows i (op(A)(i, l) = A(l, i) read in place down column i of
+// A, conjugated for A^H), and the accumulators hold TEMP transposed (lanes
+// over columns), as C in the op(A) = A structure. Each TEMP is still one chain
+// over l = 1 ... K from zero (partial sums of a block of rows wait in acc
+// between depth blocks), and C := ALPHA*TEMP (+ BETA*C) with the same
+// operations as t_tile.
+template <class O, int NR, bool ConjS>
+[[gnu::noinline]] void f_tile(int kc, const double* vp, const zcomplex* a, idx lda, double* acc,
+                              bool first, bool last, int nj, zcomplex* c, idx ldc, zcomplex alpha,
+                              zcomplex beta, const Region& pf, int part, int parts) {
+    using V = typename O::V;
+    constexpr int W = O::W;
+    prefetch_part(pf, part, parts);
+    V re[NR], im[NR];
+#pragma GCC unroll 16
+    for (int i = 0; i < NR; ++i) {
+        re[i] = first ? O::zero() : O::load(acc + i * 2 * W);
+        im[i] = first ? O::zero() : O::load(acc + i * 2 * W + W);
+    }
+    accumulate<O, NR, SMode::lcol, ConjS>(kc, vp, a, lda, re, im);
+    if (!last) {
+#pragma GCC unroll 16
+        for (int i = 0; i < NR; ++i) {
+            O::store(acc + i * 2 * W, re[i]);
+            O::store(acc + i * 2 * W + W, im[i]);
+        }
+        return;
+    }
+    // ALPHA*TEMP: re = ar*tr - ai*ti, im = ar*ti + ai*tr; then + BETA*C(i, j).
+    const V ar = O::set1(alpha.re), ai = O::set1(alpha.im), nai = O::set1(-alpha.im);
+    const bool beta0 = is_zero(beta);
+    V cr[NR], ci[NR];
+    if (!beta0) load_transposed<O, NR>(c, ldc, nj, cr, ci);
+    const V br = O::set1(beta.re), bi = O::set1(beta.im), nbi = O::set1(-beta.im);
+#pragma GCC unroll 16
+    for (int i = 0; i < NR; ++i) {
+        V xr = O::add(O::mul(re[i], ar), O::mul(im[i], nai));
+        V xi = O::add(O::mul(im[i], ar), O::mul(re[i], ai));
+        if (!beta0) {
+            xr = O::add(xr, O::add(O::mul(cr[i], br), O::mul(ci[i], nbi)));
+            xi = O::add(xi, O::add(O::mul(ci[i], br), O::mul(cr[i], bi)));
+        }
+        re[i] = xr;
+        im[i] = xi;
+    }
+    store_transposed<O, NR>(c, ldc, nj, re, im);
+}
+
+// Copies columns j0 ... j0+nj-1 of op(B), depth l0 ... l0+kc-1, into one
+// packed unit (W real parts, then W imaginary parts per l, lane p holding
+// column O::lane_row(p), missing columns zero, conjugation an exact sign
+// change).
+template <class O>
+void pack_b_unit(const GemmArgs& g, int j0, int nj, int l0, int kc, double* vp) {
+    using V = typename O::V;
+    constexpr int W = O::W;
+    const idx ldb = g.ldb;
+    const bool cj = g.opb == GemmOp::conj;
+    if (g.opb == GemmOp::none) {
+        // Columns of B run over l: the same transposition as for op(A).
+        pack_unit<O>(g.b, ldb, j0, nj, l0, kc, false, vp);
+        return;
+    }
+    const typename O::Mask mk = O::mask(nj);
+    for (int l = 0; l < kc; ++l) {
+        const zcomplex* bl = g.b + j0 + (l0 + l) * ldb;
+        V br, bi;
+        if (nj == W) {
+            O::load_split(bl, br, bi);
+        } else {
+            O::load_split(bl, mk, br, bi);
+        }
+        O::store(vp + l * 2 * W, br);
+        O::store(vp + l * 2 * W + W, cj ? O::neg(bi) : bi);
+    }
+}
+
+template <class O>
+[[gnu::noinline]] void t_structure_few_columns(const GemmArgs& g) {
+    using T = Blocks<O>;
+    constexpr int W = O::W, NR = T::NR, NU = T::NC_F / W, MC = T::MC_F, KC = T::KC_F;
+    static_assert(T::NC_F % W == 0 && MC % NR == 0, "blocks must hold whole units and tiles");
+    static_assert((NU * KC + MC * NU) * 2 * W * sizeof(double) <= gemm_engine_stack_bound,
+                  "scratch too large");
+    alignas(64) double pack[NU * KC * 2 * W];
+    alignas(64) double acc[MC * NU * 2 * W];
+    const bool conja = g.opa == GemmOp::conj;
+    const idx lda = g.lda, ldc = g.ldc;
+    for (int jc = 0; jc < g.n; jc += NU * W) {
+        const int nc = imin(NU * W, g.n - jc);
+        const int units = (nc + W - 1) / W;
+        for (int ic = 0; ic < g.m; ic += MC) {
+            const int mc = imin(MC, g.m - ic);
+            int pc = 0;
+            do {  // runs once when K = 0: then C := ALPHA*0 (+ BETA*C)
+                const int kc = imin(KC, g.k - pc);
+                const bool first = pc == 0, last = pc + kc == g.k;
+                for (int u = 0; u < units; ++u)
+                    pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc, pack + u * KC * 2 * W);
+                for (int ir = 0; ir < mc; ir += NR) {
+                    // The columns of A the next tile reads, fetched meanwhile.
+                    Region anext;
+                    if (ir + NR < mc) {
+                        anext = pack_source(g, ic + ir + NR, imin(NR, mc - ir - NR), pc, kc);
+                    } else if (pc + kc < g.k) {
+                        anext = pack_source(g, ic, imin(NR, mc), pc + kc, imin(KC, g.k - pc - kc));
+                    } else if (ic + MC < g.m) {
+                        anext = pack_source(g, ic + MC, imin(NR, g.m - ic - MC), 0, imin(KC, g.k));
+                    }
+                    with_width<NR>(imin(NR, mc - ir), [&](auto w) {
+                        constexpr int nr = decltype(w)::value;
+                        const zcomplex* ap = g.a + pc + (ic + ir) * lda;
+                        for (int u = 0; u < units; ++u) {
+                            const double* vp = pack + u * KC * 2 * W;
+                            double* accp = acc + (ir * NU + u * NR) * 2 * W;
+                            const int nj = imin(W, nc - u * W);
+                            zcomplex* cp = g.c + (ic + ir) + (jc + u * W) * ldc;
+                            if (conja) {
+                                f_tile<O, nr, true>(kc, vp, ap, lda, accp, first, last, nj, cp, ldc,
+                                                    g.alpha, g.beta, anext, u, units);
+                            } else {
+                                f_tile<O, nr, false>(kc, vp, ap, lda, accp, first, last, nj, cp,
+                                                     ldc, g.alpha, g.beta, anext, u, units);
+                            }
+                        }
+                    });
+                }
+                pc += kc;
+            } while (pc < g.k);
+        }
+    }
+}
+
 template <class O>
 void run(const GemmArgs& g) {
     if (g.opa == GemmOp::none) {
         n_structure<O>(g);
+    } else if (g.n <= Blocks<O>::NC_F && g.m > g.n) {
+        t_structure_few_columns<O>(g);
     } else {
         t_structure<O>(g);
     }

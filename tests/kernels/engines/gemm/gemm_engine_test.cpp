@@ -230,6 +230,34 @@ TEST_P(GemmFast, BlockBoundaries) {
     sweep({1, 8, 71, 73, 95, 97, 127, 128, 129, 167, 169, 255, 256, 257, 335, 337}, 3, 33);
 }
 
+// op(A) transposed with few columns of C (the shape of W := C^H*V in the
+// block reflectors): column counts up to and past the column block, row
+// counts around the row block, depths around the depth block.
+TEST_P(GemmFast, FewColumnsTransposedA) {
+    Rng rng(77);
+    const auto engine = engine_of(GetParam());
+    const int ns[] = {1, 3, 8, 9, 16, 31, 32, 33};
+    const int ms[] = {33, 47, 48, 49, 97, 150};
+    const int ks[] = {0, 1, 63, 64, 65, 129};
+    for (const char* ta : {"T", "C"})
+        for (const char* tb : kOps)
+            for (int r = 0; r < 10; ++r) {
+                Case t{ta,
+                       tb,
+                       ms[rng.below(6)],
+                       ns[rng.below(8)],
+                       ks[rng.below(6)],
+                       pick_scalar(rng, false),
+                       pick_scalar(rng, true),
+                       static_cast<Data>(rng.below(3)),
+                       rng.below(3),
+                       rng.engine()()};
+                if (t.k == 0 && qiv::is_one(t.beta)) t.beta = zc(0.5, 0.0);
+                check(t, engine);
+                if (HasFailure()) return;
+            }
+}
+
 // A few larger multiplies of every combination.
 TEST_P(GemmFast, Larger) {
     Rng rng(44);
