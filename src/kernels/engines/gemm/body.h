@@ -139,34 +139,6 @@ template <class O, int NR>
     }
 }
 
-// A set of equally long, equally spaced pieces of memory (segments of
-// columns), to be brought into the caches a part at a time.
-struct Region {
-    const char* base = nullptr;
-    idx stride = 0;  // bytes from one segment to the next
-    int count = 0;   // segments
-    int bytes = 0;   // bytes per segment
-};
-
-// Prefetches part `part` of `parts` of the cache lines of r into the
-// second-level cache.
-inline void prefetch_part(const Region& r, int part, int parts) {
-    if (r.count == 0 || r.bytes == 0 || part < 0 || part >= parts) return;
-    const int per = (r.bytes + 63) / 64 + 1;  // lines a segment can touch
-    const long total = static_cast<long>(per) * r.count;
-    const long lo = total * part / parts, hi = total * (part + 1) / parts;
-    long seg = lo / per;
-    int line = static_cast<int>(lo - seg * per);
-    for (long t = lo; t < hi; ++t) {
-        const int off = line * 64 < r.bytes ? line * 64 : r.bytes - 1;
-        __builtin_prefetch(r.base + seg * r.stride + off, 0, 2);
-        if (++line == per) {
-            line = 0;
-            ++seg;
-        }
-    }
-}
-
 // The pieces of A that pack_unit reads for rows i0 ... i0+mc-1 of op(A) and
 // depth l0 ... l0+kc-1: columns of A.
 inline Region pack_source(const GemmArgs& g, int i0, int mc, int l0, int kc) {
@@ -352,48 +324,6 @@ template <class O>
         }
         pc += kc;
     } while (pc < g.k);
-}
-
-// Copies rows i0 ... i0+rows-1 of op(A) (columns of A), depth l0 ... l0+kc-1,
-// into one packed unit: for each l, W real parts then W imaginary parts, lane
-// p holding row O::lane_row(p); conjugation is applied here (an exact sign
-// change) and missing rows are zero. W/2 steps of l at a time, transposed in
-// registers.
-template <class O>
-void pack_unit(const zcomplex* a, idx lda, int i0, int rows, int l0, int kc, bool cj, double* vp) {
-    using V = typename O::V;
-    constexpr int W = O::W, G = O::W / 2;
-    const zcomplex* col[W];
-    for (int p = 0; p < W; ++p) {
-        const int i = O::lane_row(p) < rows ? O::lane_row(p) : 0;
-        col[p] = a + l0 + (i0 + i) * lda;
-    }
-    int l = 0;
-    if (rows == W) {
-        // Whole groups of G steps with every row present: registers only.
-        for (; l + G <= kc; l += G) {
-            V r[W];
-#pragma GCC unroll 16
-            for (int p = 0; p < W; ++p) r[p] = O::loadc(col[p] + l, G);
-            O::transpose_doubles(r);
-#pragma GCC unroll 16
-            for (int q = 0; q < G; ++q) {
-                O::store(vp + (l + q) * 2 * W, r[2 * q]);
-                O::store(vp + (l + q) * 2 * W + W, cj ? O::neg(r[2 * q + 1]) : r[2 * q + 1]);
-            }
-        }
-    }
-    for (; l < kc; l += G) {
-        const int n = imin(G, kc - l);
-        V r[W];
-        for (int p = 0; p < W; ++p)
-            r[p] = O::lane_row(p) < rows ? O::loadc(col[p] + l, n) : O::zero();
-        O::transpose_doubles(r);
-        for (int q = 0; q < n; ++q) {
-            O::store(vp + (l + q) * 2 * W, r[2 * q]);
-            O::store(vp + (l + q) * 2 * W + W, cj ? O::neg(r[2 * q + 1]) : r[2 * q + 1]);
-        }
-    }
 }
 
 // op(A) = A^T or A^H: one register tile of dot products TEMP (a unit of rows

@@ -85,13 +85,13 @@ class LeftN {
                 form_panel(k0, kc, jt, nr, panel, skip);
                 // The rows of the next column tile (or of the next piece)
                 // are fetched while this one is worked on.
-                Prefetch pf{nullptr, ldb_, 0, 0};
+                Region pf;
                 if (jt + NR < g_.n) {
-                    pf = Prefetch{&B(d_ > 0 ? k0 : k0 - kc + 1, jt + NR), ldb_, kc,
-                                  imin(NR, g_.n - jt - NR)};
+                    pf = block_region(&B(d_ > 0 ? k0 : k0 - kc + 1, jt + NR), ldb_, kc,
+                                      imin(NR, g_.n - jt - NR));
                 } else if (p + kPiece < f1) {
                     const int kn = imin(kPiece, f1 - p - kPiece), kn0 = row(p + kPiece);
-                    pf = Prefetch{&B(d_ > 0 ? kn0 : kn0 - kn + 1, 0), ldb_, kn, imin(NR, g_.n)};
+                    pf = block_region(&B(d_ > 0 ? kn0 : kn0 - kn + 1, 0), ldb_, kn, imin(NR, g_.n));
                 }
                 zcomplex* c0 = g_.b + static_cast<idx>(jt) * ldb_;
                 if (solve_) {

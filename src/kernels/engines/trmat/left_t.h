@@ -13,27 +13,6 @@ namespace {
 constexpr int kPieceDot = 256;
 constexpr int kColBlockDot = 128;
 
-// Copies rows i0 ... i0+rows-1 of op(A) (columns of A), depth k0 ...
-// k0+kc-1, into one packed unit: for each k, W real parts then W imaginary
-// parts in lane order; conjugation applied here, missing rows zero.
-template <class O>
-void pack_unit(const zcomplex* a, idx lda, int i0, int rows, int k0, int kc, bool cj, double* up) {
-    constexpr int W = O::W;
-    for (int p = 0; p < W; ++p) {
-        const int r = O::lane_row(p);
-        double* d = up + p;
-        if (r < rows) {
-            const zcomplex* col = a + k0 + (i0 + r) * lda;
-            for (int l = 0; l < kc; ++l) {
-                d[l * 2 * W] = col[l].re;
-                d[l * 2 * W + W] = cj ? -col[l].im : col[l].im;
-            }
-        } else {
-            for (int l = 0; l < kc; ++l) d[l * 2 * W] = d[l * 2 * W + W] = 0.0;
-        }
-    }
-}
-
 template <class O>
 class LeftT {
    public:

@@ -171,33 +171,16 @@ template <class O, int NR, class Op, class Units, class Mult>
     }
 }
 
-// A block of columns (rows r0 ... r0+rows-1 of cols columns ld apart) to be
-// brought towards the second-level cache while other work runs, in parts.
-struct Prefetch {
-    const zcomplex* base;
-    idx ld;
-    int rows, cols;
-
-    // The share of cache lines for part q of parts.
-    // Inlined: a separate function holding only prefetches would count as
-    // free of side effects, and its calls would be dropped.
-    [[gnu::always_inline]] void part(int q, int parts) const {
-        if (base == nullptr) return;
-        const int lines = (rows + 3) / 4, total = lines * cols;
-        const int b = static_cast<int>(static_cast<long long>(total) * q / parts);
-        const int e = static_cast<int>(static_cast<long long>(total) * (q + 1) / parts);
-        int c = b / lines, x = b - c * lines;
-        const zcomplex* p = base + c * ld + x * 4;
-        for (int i = b; i < e; ++i) {
-            __builtin_prefetch(p, 0, 2);
-            p += 4;
-            if (++x == lines) {
-                x = 0;
-                p = base + (++c) * ld;
-            }
-        }
-    }
-};
+// The block of B the next piece of work reads: rows r0 ... r0+rows-1 of cols
+// columns ld apart, as a region to fetch in parts.
+inline Region block_region(const zcomplex* base, idx ld, int rows, int cols) {
+    Region r;
+    r.base = reinterpret_cast<const char*>(base);
+    r.stride = ld * static_cast<idx>(sizeof(zcomplex));
+    r.count = cols;
+    r.bytes = rows * static_cast<int>(sizeof(zcomplex));
+    return r;
+}
 
 // The units of W rows (the last one possibly partial) at rows i0 ... i0+rows-1
 // of B receive the updates from kc far rows: v(:, l) = A(unit rows, .) at
@@ -208,7 +191,7 @@ struct Prefetch {
 template <class O, class Op>
 void tiles_over_units(int nr, int kc, const zcomplex* u0, idx ustep, int i0, int rows,
                       const zcomplex* panel, const std::uint16_t* skip, zcomplex* c0, idx ldc,
-                      const Prefetch& pf = Prefetch{nullptr, 0, 0, 0}) {
+                      const Region& pf = Region{}) {
     using T = TrmatTuning<O::W>;
     constexpr int W = O::W, NR = T::NR, MU = T::MU, NT = T::NRT, TR = MU * W;
     const int tiles = (rows + TR - 1) / TR;
@@ -219,7 +202,7 @@ void tiles_over_units(int nr, int kc, const zcomplex* u0, idx ustep, int i0, int
         const zcomplex* u = u0 + l * ustep;
         const zcomplex* s = panel + l * NR;
         for (int q = 0; q < rows; q += TR) {
-            if (l == 0) pf.part(q / TR, tiles);
+            if (l == 0) prefetch_part(pf, q / TR, tiles);
             const int rq = imin(TR, rows - q);
             zcomplex* c = c0 + i0 + q;
             if (rq > (MU - 1) * W) {
