@@ -150,24 +150,6 @@ inline Region pack_source(const GemmArgs& g, int i0, int mc, int l0, int kc) {
     return r;
 }
 
-// The pieces of B that form_panel reads for depth l0 ... l0+kc-1 and columns
-// j0 ... j0+nj-1 of op(B): columns of B (op(B) = B) or rows (transposed).
-inline Region panel_source(const GemmArgs& g, int l0, int kc, int j0, int nj) {
-    const idx ldb = g.ldb, z = static_cast<idx>(sizeof(zcomplex));
-    Region r;
-    r.stride = ldb * z;
-    if (g.opb == GemmOp::none) {
-        r.base = reinterpret_cast<const char*>(g.b + l0 + j0 * ldb);
-        r.count = nj;
-        r.bytes = kc * static_cast<int>(z);
-    } else {
-        r.base = reinterpret_cast<const char*>(g.b + j0 + l0 * ldb);
-        r.count = kc;
-        r.bytes = nj * static_cast<int>(z);
-    }
-    return r;
-}
-
 // What happens to C before the first block of products arrives.
 enum class CInit { keep, zero, scale };
 
@@ -288,20 +270,9 @@ template <class O>
             for (int jr = 0; jr < g.n; jr += W) {
                 const int nj = imin(W, g.n - jr);
                 form_panel<O>(g, pc, kc, jr, nj, panel);
-                // While this panel's tiles are computed, the part of op(B)
-                // the next panel is formed from is fetched, a slice per tile
-                // (it lies beyond the second-level cache when op(B) is large).
-                Region bnext;
-                if (jr + W < g.n) {
-                    bnext = panel_source(g, pc, kc, jr + W, imin(W, g.n - jr - W));
-                } else if (ic + MC < g.m) {
-                    bnext = panel_source(g, pc, kc, 0, imin(W, g.n));
-                }
-                const int tiles = (mc + NR - 1) / NR;
                 const zcomplex* a0 = g.a + ic + pc * lda;
                 zcomplex* c0 = g.c + ic + jr * ldc;
                 for (int ir = 0; ir < full; ir += NR) {
-                    prefetch_part(bnext, ir / NR, tiles);
                     // The next tile down the same columns.
                     if (ir + NR < mc) prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
                     // The first column unit brings this block of A into the
@@ -314,7 +285,6 @@ template <class O>
                     }
                 }
                 if (full < mc) {
-                    prefetch_part(bnext, tiles - 1, tiles);
                     with_width<NR>(mc - full, [&](auto w) {
                         n_tile<O, decltype(w)::value>(kc, panel, a0 + full, lda, c0 + full, ldc, nj,
                                                       init, g.beta);
@@ -463,10 +433,9 @@ template <class O>
 template <class O, int NR, bool ConjS>
 [[gnu::noinline]] void f_tile(int kc, const double* vp, const zcomplex* a, idx lda, double* acc,
                               bool first, bool last, int nj, zcomplex* c, idx ldc, zcomplex alpha,
-                              zcomplex beta, const Region& pf, int part, int parts) {
+                              zcomplex beta) {
     using V = typename O::V;
     constexpr int W = O::W;
-    prefetch_part(pf, part, parts);
     V re[NR], im[NR];
 #pragma GCC unroll 16
     for (int i = 0; i < NR; ++i) {
@@ -554,15 +523,6 @@ template <class O>
                 for (int u = 0; u < units; ++u)
                     pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc, pack + u * KC * 2 * W);
                 for (int ir = 0; ir < mc; ir += NR) {
-                    // The columns of A the next tile reads, fetched meanwhile.
-                    Region anext;
-                    if (ir + NR < mc) {
-                        anext = pack_source(g, ic + ir + NR, imin(NR, mc - ir - NR), pc, kc);
-                    } else if (pc + kc < g.k) {
-                        anext = pack_source(g, ic, imin(NR, mc), pc + kc, imin(KC, g.k - pc - kc));
-                    } else if (ic + MC < g.m) {
-                        anext = pack_source(g, ic + MC, imin(NR, g.m - ic - MC), 0, imin(KC, g.k));
-                    }
                     with_width<NR>(imin(NR, mc - ir), [&](auto w) {
                         constexpr int nr = decltype(w)::value;
                         const zcomplex* ap = g.a + pc + (ic + ir) * lda;
@@ -573,10 +533,10 @@ template <class O>
                             zcomplex* cp = g.c + (ic + ir) + (jc + u * W) * ldc;
                             if (conja) {
                                 f_tile<O, nr, true>(kc, vp, ap, lda, accp, first, last, nj, cp, ldc,
-                                                    g.alpha, g.beta, anext, u, units);
+                                                    g.alpha, g.beta);
                             } else {
                                 f_tile<O, nr, false>(kc, vp, ap, lda, accp, first, last, nj, cp,
-                                                     ldc, g.alpha, g.beta, anext, u, units);
+                                                     ldc, g.alpha, g.beta);
                             }
                         }
                     });
