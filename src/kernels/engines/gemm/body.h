@@ -352,10 +352,11 @@ template <class O, int NR, SMode SM, bool ConjS>
 // for a depth block of KC_T), the depth blocks in increasing order, and
 // register tiles whose partial sums are kept in acc between depth blocks.
 // op(B) is read in place: B(l, j) runs down a column, B(j, l) along a row.
-template <class O>
+// NR columns per register tile (see run()).
+template <class O, int NR>
 [[gnu::noinline]] void t_structure(const GemmArgs& g) {
     using T = Blocks<O>;
-    constexpr int W = O::W, NR = T::NR, MCU = T::MC_T / O::W, NC = T::NC_T, KC = T::KC_T;
+    constexpr int W = O::W, MCU = T::MC_T / O::W, NC = T::NC_T, KC = T::KC_T;
     static_assert(T::MC_T % O::W == 0 && NC % NR == 0, "blocks must hold whole tiles");
     static_assert((MCU * KC + MCU * NC) * 2 * W * sizeof(double) <= gemm_engine_stack_bound,
                   "scratch too large");
@@ -500,10 +501,10 @@ void pack_b_unit(const GemmArgs& g, int j0, int nj, int l0, int kc, double* vp) 
     }
 }
 
-template <class O>
+template <class O, int NR>
 [[gnu::noinline]] void t_structure_few_columns(const GemmArgs& g) {
     using T = Blocks<O>;
-    constexpr int W = O::W, NR = T::NR, NU = T::NC_F / W, MC = T::MC_F, KC = T::KC_F;
+    constexpr int W = O::W, NU = T::NC_F / W, MC = T::MC_F, KC = T::KC_F;
     static_assert(T::NC_F % W == 0 && MC % NR == 0, "blocks must hold whole units and tiles");
     static_assert((NU * KC + MC * NU) * 2 * W * sizeof(double) <= gemm_engine_stack_bound,
                   "scratch too large");
@@ -547,14 +548,38 @@ template <class O>
     }
 }
 
+// Whether nr elements a leading dimension ld apart (one from each of nr
+// columns) fall into different sets of the first-level cache, at most two to
+// a set (64 sets of 64-byte lines, as on the processors the engines target).
+// A leading dimension of a multiple of 4 KiB puts them all into one set.
+inline bool spread_over_sets(idx ld, int nr) {
+    int count[64] = {};
+    for (int c = 0; c < nr; ++c) {
+        const idx line = c * ld * static_cast<idx>(sizeof(zcomplex)) / 64;
+        if (++count[line & 63] > 2) return false;
+    }
+    return true;
+}
+
+// The transposed structures read S(l, c) for the NR columns of a register
+// tile in place, one element from each of NR columns of a matrix (B, or A for
+// few columns of C). When those columns crowd into few cache sets, the tiles
+// take NR_TC columns instead, leaving ways for everything else.
 template <class O>
 void run(const GemmArgs& g) {
+    using T = Blocks<O>;
     if (g.opa == GemmOp::none) {
         n_structure<O>(g);
-    } else if (g.n <= Blocks<O>::NC_F && g.m > g.n) {
-        t_structure_few_columns<O>(g);
+    } else if (g.n <= T::NC_F && g.m > g.n) {
+        if (spread_over_sets(g.lda, T::NR)) {
+            t_structure_few_columns<O, T::NR>(g);
+        } else {
+            t_structure_few_columns<O, T::NR_TC>(g);
+        }
+    } else if (g.opb != GemmOp::none || spread_over_sets(g.ldb, T::NR)) {
+        t_structure<O, T::NR>(g);
     } else {
-        t_structure<O>(g);
+        t_structure<O, T::NR_TC>(g);
     }
 }
 

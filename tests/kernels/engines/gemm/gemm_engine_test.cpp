@@ -258,6 +258,31 @@ TEST_P(GemmFast, FewColumnsTransposedA) {
             }
 }
 
+// Leading dimensions of 1, 2 and 4 KiB, which put the columns a register tile
+// reads in place into few cache sets: the transposed structures then take
+// narrower tiles (with few columns of C too).
+TEST_P(GemmFast, CrowdedLeadingDimensions) {
+    Rng rng(88);
+    const auto engine = engine_of(GetParam());
+    for (const char* ta : {"T", "C"})
+        for (const char* tb : kOps)
+            for (const int k : {64, 128, 256})
+                for (const int n : {8, 20, 40}) {
+                    Case t{ta,
+                           tb,
+                           70,
+                           n,
+                           k,
+                           pick_scalar(rng, false),
+                           pick_scalar(rng, true),
+                           static_cast<Data>(rng.below(3)),
+                           0,
+                           rng.engine()()};
+                    check(t, engine);
+                    if (HasFailure()) return;
+                }
+}
+
 // A few larger multiplies of every combination.
 TEST_P(GemmFast, Larger) {
     Rng rng(44);
