@@ -44,6 +44,9 @@ struct Row {
     // Appended to the note once ours is measured (for yardsticks timed in
     // the same run, e.g. a multiple of a ZGEMM time).
     std::function<std::string(const Rate& ours)> late_note;
+    // Bytes read per flop when the row is bound by reading memory (ZGEMV:
+    // 2); the table then gives its rate as a share of the read bandwidth.
+    double bytes_per_flop = 0;
 };
 
 using Rows = std::vector<Row>;
@@ -73,9 +76,16 @@ struct Machine {
 };
 Machine measure_machine(const Options& opt);
 
-// ZTRSM, ZGEMV, ZGETRF and ZGESV (bench_rows_trsm_gemv_lu.cpp); the machine's
-// read bandwidth goes into the ZGEMV notes.
-void add_trsm_gemv_lu_rows(Rows& rows, const Options& opt, const Machine& mach);
+// The streaming read bandwidth of one core in GB/s, a short run (about
+// 30 ms), measured next to the rows bound by memory.
+double read_burst();
+
+// ZTRSM, ZGEMV, ZGETRF and ZGESV (bench_rows_trsm_gemv_lu.cpp).
+void add_trsm_gemv_lu_rows(Rows& rows, const Options& opt);
+
+// ZGEHRD, ZUNGHR, ZUNMHR and ZLARFB (bench_householder.cpp); rows without a
+// plain twin leave Row::plain empty.
+void add_householder_rows(Rows& rows, const Options& opt);
 
 // A short run (about 10 ms) of the peak kernel, in GFLOP/s. The benchmark
 // measures it right before and after every timed run: on a shared machine

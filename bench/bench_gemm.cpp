@@ -7,7 +7,7 @@
 
 #include "bench.h"
 #include "kernels/gemm.h"
-#include "oracle/oracle.h"
+#include "oracle/gemm/gemm_plain.h"
 
 namespace qivbench {
 

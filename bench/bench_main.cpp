@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
 
     Rows rows;
     add_gemm_rows(rows, opt);
-    add_trsm_gemv_lu_rows(rows, opt, mach);
+    add_trsm_gemv_lu_rows(rows, opt);
+    add_householder_rows(rows, opt);
     add_hseqr_rows(rows, opt);
     add_geev_rows(rows, opt);
 
@@ -105,13 +106,24 @@ int main(int argc, char** argv) {
             continue;
         r.ours.run();  // warm-up: caches, page faults
         const Rate ours = measure(r.ours);
-        const std::string note = r.late_note ? r.note + r.late_note(ours) : r.note;
+        std::string note = r.late_note ? r.note + r.late_note(ours) : r.note;
         if (!r.plain.run) {
             std::printf("%-10s %-24s %9.2f %9.2f %9.3f %10s %10s  %s\n", r.routine.c_str(),
                         r.shape.c_str(), ours.gflops, ours.peak, ours.of_peak, "-", "-",
                         note.c_str());
             std::fflush(stdout);
             continue;
+        }
+        if (r.bytes_per_flop > 0) {
+            // The read bandwidth right after the row, against the rate the
+            // row read its matrix at.
+            std::vector<double> reads;
+            for (int i = 0; i < 3; ++i) reads.push_back(read_burst());
+            const double read = median(reads);
+            char buf[96];
+            std::snprintf(buf, sizeof buf, "; reads at %.0f%% of %.1f GB/s",
+                          100.0 * ours.gflops * r.bytes_per_flop / read, read);
+            note += buf;
         }
         const Rate plain = measure(r.plain);
         // Both against the peak measured next to them, so that a change in

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench.h"
-#include "kernels/isa.h"
+#include "kernels/simd/isa.h"
 
 namespace qivbench {
 
@@ -131,6 +131,17 @@ double peak_burst() {
                        : isa == qiv::Isa::avx2 ? 12'000'000L
                                                : 24'000'000L;
     return peak_once(isa, iters);
+}
+
+double read_burst() {
+    // 64 MiB, beyond every cache level, read once.
+    const std::size_t n = std::size_t{8} << 20;
+    static std::vector<double> buf(n + 8, 1.0);
+    double* p = buf.data();
+    while (reinterpret_cast<std::uintptr_t>(p) % 64 != 0) ++p;
+    const double t0 = now();
+    g_sink = qiv::best_isa() == qiv::Isa::avx512 ? read_avx512(p, n) : read_sse2(p, n);
+    return static_cast<double>(n) * 8 / (now() - t0) * 1e-9;
 }
 
 Machine measure_machine(const Options& opt) {

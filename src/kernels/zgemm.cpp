@@ -10,15 +10,15 @@
 //
 // This routine checks the arguments, takes the quick returns and the
 // ALPHA = 0 branch exactly as the loops do, and hands the main loops to the
-// engine (kernels/gemm_engine.h), which performs, for every element of C, the
+// engine (kernels/engines/gemm/engine.h), which performs, for every element of C, the
 // same operations in the same order, blocked for caches and vector registers
 // with the widest instruction set the processor has.
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
 #include "kernels/gemm.h"
-#include "kernels/gemm_engine.h"
-#include "kernels/isa.h"
+#include "kernels/engines/gemm/engine.h"
+#include "kernels/simd/isa.h"
 
 namespace qiv {
 

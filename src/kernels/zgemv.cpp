@@ -7,7 +7,7 @@
 // no test for zero elements of x.
 //
 // This routine checks the arguments, takes the quick returns and hands the
-// scaling of y by beta and the products to the engine (kernels/matvec_engine.h), which
+// scaling of y by beta and the products to the engine (kernels/engines/matvec/engine.h), which
 // performs the same operations in the same order for every element, several
 // columns per pass and several elements per register, with the widest
 // instruction set the processor has.
@@ -17,7 +17,7 @@
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
-#include "kernels/matvec_engine.h"
+#include "kernels/engines/matvec/engine.h"
 
 namespace qiv {
 

@@ -3,7 +3,7 @@
 // The result is defined by a plain loop: column j of A gains x scaled by
 // alpha*conj(y(j)); a column whose y(j) is zero is left untouched, NaNs and
 // infinities in it included. This routine checks the arguments, takes the
-// quick return and hands the loop to the engine (kernels/matvec_engine.h),
+// quick return and hands the loop to the engine (kernels/engines/matvec/engine.h),
 // which updates several columns per pass with the same operations on every
 // element.
 #include <cstddef>
@@ -11,7 +11,7 @@
 #include "frame/complex.h"
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
-#include "kernels/matvec_engine.h"
+#include "kernels/engines/matvec/engine.h"
 
 namespace qiv {
 

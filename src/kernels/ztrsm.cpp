@@ -10,7 +10,7 @@
 //
 // This routine checks the arguments, takes the quick return and the
 // ALPHA = 0 branch exactly as the loops do, and hands the loops to the engine
-// (kernels/trmat_engine.h), which performs for every element of B the same
+// (kernels/engines/trmat/engine.h), which performs for every element of B the same
 // operations in the same order, blocked for caches and vector registers with
 // the widest instruction set the processor has.
 #include "frame/complex.h"
@@ -18,7 +18,7 @@
 #include "frame/xerbla.h"
 #include "kernels/triangular_checks.h"
 #include "kernels/trmat.h"
-#include "kernels/trmat_engine.h"
+#include "kernels/engines/trmat/engine.h"
 
 namespace qiv {
 

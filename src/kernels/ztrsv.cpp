@@ -9,7 +9,7 @@
 //
 // Those plain loops define the result. This routine checks the arguments,
 // takes the quick return and hands the loops to the engine
-// (kernels/matvec_engine.h), which keeps the order of the operations on every
+// (kernels/engines/matvec/engine.h), which keeps the order of the operations on every
 // element while working on several columns and elements at once.
 #include <cstddef>
 
@@ -17,7 +17,7 @@
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
-#include "kernels/matvec_engine.h"
+#include "kernels/engines/matvec/engine.h"
 #include "kernels/triangular_checks.h"
 
 namespace qiv {

@@ -14,7 +14,7 @@
 
 #include "frame/complex.h"
 #include "lu/lu.h"
-#include "oracle/lu_plain.h"
+#include "oracle/lu/lu_plain.h"
 #include "support/matrix.h"
 
 namespace {
@@ -93,6 +93,39 @@ TEST(LuFast, FactorsMatchPlainKernelsBlocked) {
             check_getrf(s[0], s[1], static_cast<Kind>(k), rng.below(3), rng.engine()());
             if (HasFailure()) return;
         }
+}
+
+// ZLASWP against its plain loops (the pivot sequence over blocks of 32
+// columns): every increment sign and size, ranges of pivots that start and
+// end inside the matrix, repeated and identity pivots, column counts on both
+// sides of the block width, padded leading dimensions.
+TEST(LuFast, InterchangesMatchPlainLoops) {
+    Rng rng(4);
+    for (int t = 0; t < 300; ++t) {
+        const int m = 1 + rng.below(90), n = rng.below(80), pad = rng.below(3);
+        const int k1 = 1 + rng.below(m), k2 = k1 + rng.below(m - k1 + 1);
+        const int incs[] = {1, -1, 2, -3};
+        const int incx = incs[rng.below(4)];
+        const int ainc = incx < 0 ? -incx : incx;
+        std::vector<int> ipiv(static_cast<size_t>(k1 + (k2 - k1) * ainc), -7);
+        for (int i = k1; i <= k2; ++i) {
+            // Pivot of row i: often itself, else anywhere in the matrix.
+            const int ip = rng.below(4) == 0 ? i : 1 + rng.below(m);
+            ipiv[static_cast<size_t>(k1 + (i - k1) * ainc - 1)] = ip;
+        }
+        const int lda = m + pad;
+        Padded a(m, std::max(n, 1), lda, 7 + t);
+        for (int j = 1; j <= n; ++j)
+            for (int i = 1; i <= m; ++i) a(i, j) = rng.z();
+        Padded want = a;
+        qivoracle::zlaswp_plain(&n, want.data(), &lda, &k1, &k2, ipiv.data(), &incx);
+        qiv::ZLASWP(&n, a.data(), &lda, &k1, &k2, ipiv.data(), &incx);
+        const auto got = a.block(), exp = want.block();
+        EXPECT_EQ(qivtest::first_difference(got.data(), exp.data(), got.size()), -1)
+            << "m=" << m << " n=" << n << " k1=" << k1 << " k2=" << k2 << " incx=" << incx;
+        ASSERT_TRUE(a.sentinels_intact());
+        if (HasFailure()) return;
+    }
 }
 
 TEST(LuFast, SolveMatchesPlainKernels) {

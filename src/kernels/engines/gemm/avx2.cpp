@@ -1,0 +1,20 @@
+// The ZGEMM engine compiled for AVX2: 256-bit registers, four complex elements
+// per unit (two registers in split form), register tiles of four by four
+// (8 accumulators of the 16 registers).
+#include "frame/complex.h"
+#include "kernels/engines/gemm/engine.h"
+#include "kernels/engines/gemm/tuning.h"
+
+#include "kernels/simd/target_avx2.h"
+
+#include "kernels/simd/avx2.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/gemm/body.h"
+
+namespace qiv {
+
+void gemm_engine_avx2(const GemmArgs& g) { run<Avx2Ops>(g); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

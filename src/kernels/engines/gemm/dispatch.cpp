@@ -1,0 +1,20 @@
+// Dispatch of the fast ZGEMM computation to the kernels of one instruction set.
+#include "kernels/engines/gemm/engine.h"
+
+namespace qiv {
+
+void gemm_engine(Isa isa, const GemmArgs& g) {
+    switch (isa) {
+        case Isa::avx512:
+            gemm_engine_avx512(g);
+            return;
+        case Isa::avx2:
+            gemm_engine_avx2(g);
+            return;
+        case Isa::baseline:
+            gemm_engine_baseline(g);
+            return;
+    }
+}
+
+}  // namespace qiv

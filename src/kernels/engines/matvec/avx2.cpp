@@ -1,0 +1,22 @@
+// The ZGEMV, ZGERC, ZTRMV and ZTRSV engine compiled for AVX2: 256-bit registers of two complex
+// elements.
+#include "frame/complex.h"
+#include "kernels/engines/matvec/engine.h"
+#include "kernels/engines/matvec/tuning.h"
+
+#include "kernels/simd/target_avx2.h"
+
+#include "kernels/simd/avx2.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/matvec/body.h"
+
+namespace qiv {
+
+void gemv_engine_avx2(const GemvArgs& g) { gemv_run<Avx2Ops>(g); }
+void gerc_engine_avx2(const GercArgs& g) { gerc_run<Avx2Ops>(g); }
+void trmv_engine_avx2(const TrmvArgs& t) { trmv_run<Avx2Ops>(t); }
+void trsv_engine_avx2(const TrmvArgs& t) { trsv_run<Avx2Ops>(t); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

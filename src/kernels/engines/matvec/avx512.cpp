@@ -1,0 +1,22 @@
+// The ZGEMV, ZGERC, ZTRMV and ZTRSV engine compiled for AVX-512F: 512-bit registers of four complex
+// elements.
+#include "frame/complex.h"
+#include "kernels/engines/matvec/engine.h"
+#include "kernels/engines/matvec/tuning.h"
+
+#include "kernels/simd/target_avx512.h"
+
+#include "kernels/simd/avx512.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/matvec/body.h"
+
+namespace qiv {
+
+void gemv_engine_avx512(const GemvArgs& g) { gemv_run<Avx512Ops>(g); }
+void gerc_engine_avx512(const GercArgs& g) { gerc_run<Avx512Ops>(g); }
+void trmv_engine_avx512(const TrmvArgs& t) { trmv_run<Avx512Ops>(t); }
+void trsv_engine_avx512(const TrmvArgs& t) { trsv_run<Avx512Ops>(t); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

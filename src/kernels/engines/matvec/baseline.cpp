@@ -1,0 +1,22 @@
+// The ZGEMV, ZGERC, ZTRMV and ZTRSV engine compiled for any x86-64 processor (SSE2): 128-bit
+// registers of one complex element.
+#include "frame/complex.h"
+#include "kernels/engines/matvec/engine.h"
+#include "kernels/engines/matvec/tuning.h"
+
+#include "kernels/simd/target_baseline.h"
+
+#include "kernels/simd/sse2.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/matvec/body.h"
+
+namespace qiv {
+
+void gemv_engine_baseline(const GemvArgs& g) { gemv_run<Sse2Ops>(g); }
+void gerc_engine_baseline(const GercArgs& g) { gerc_run<Sse2Ops>(g); }
+void trmv_engine_baseline(const TrmvArgs& t) { trmv_run<Sse2Ops>(t); }
+void trsv_engine_baseline(const TrmvArgs& t) { trsv_run<Sse2Ops>(t); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

@@ -1,0 +1,20 @@
+// The ZTRSM and ZTRMM engine compiled for AVX-512F: 512-bit registers, units of eight complex rows,
+// register tiles of eight rows by twelve columns.
+#include "frame/complex.h"
+#include "kernels/engines/trmat/engine.h"
+#include "kernels/engines/trmat/tuning.h"
+
+#include "kernels/simd/target_avx512.h"
+
+#include "kernels/simd/avx512.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/trmat/body.h"
+
+namespace qiv {
+
+void trsm_engine_avx512(const TrmatArgs& t) { trsm_run<Avx512Ops>(t); }
+void trmm_engine_avx512(const TrmatArgs& t) { trmm_run<Avx512Ops>(t); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

@@ -1,0 +1,20 @@
+// The ZTRSM and ZTRMM engine compiled for any x86-64 processor (SSE2): 128-bit registers, units of
+// two complex rows, register tiles of two rows by four columns.
+#include "frame/complex.h"
+#include "kernels/engines/trmat/engine.h"
+#include "kernels/engines/trmat/tuning.h"
+
+#include "kernels/simd/target_baseline.h"
+
+#include "kernels/simd/sse2.h"
+#include "kernels/engines/common.h"
+#include "kernels/engines/trmat/body.h"
+
+namespace qiv {
+
+void trsm_engine_baseline(const TrmatArgs& t) { trsm_run<Sse2Ops>(t); }
+void trmm_engine_baseline(const TrmatArgs& t) { trmm_run<Sse2Ops>(t); }
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"

@@ -1,0 +1,35 @@
+// Dispatch of the fast ZTRSM and ZTRMM computations to the kernels of one
+// instruction set.
+#include "kernels/engines/trmat/engine.h"
+
+namespace qiv {
+
+void trsm_engine(Isa isa, const TrmatArgs& t) {
+    switch (isa) {
+        case Isa::avx512:
+            trsm_engine_avx512(t);
+            return;
+        case Isa::avx2:
+            trsm_engine_avx2(t);
+            return;
+        case Isa::baseline:
+            trsm_engine_baseline(t);
+            return;
+    }
+}
+
+void trmm_engine(Isa isa, const TrmatArgs& t) {
+    switch (isa) {
+        case Isa::avx512:
+            trmm_engine_avx512(t);
+            return;
+        case Isa::avx2:
+            trmm_engine_avx2(t);
+            return;
+        case Isa::baseline:
+            trmm_engine_baseline(t);
+            return;
+    }
+}
+
+}  // namespace qiv
