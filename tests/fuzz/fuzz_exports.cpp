@@ -537,8 +537,7 @@ void run_input(const std::uint8_t* data, std::size_t size, bool execute_illegal)
         std::vector<Driver> all = {
             {"qivlapackdll2_zgetrf", zgetrf_case},
             {"qivlapackdll2_zgesv", zgesv_case},
-            // When the module exports qivlapackdll2_zgeev, add it here:
-            //     {"qivlapackdll2_zgeev", zgeev_case},
+            {"qivlapackdll2_zgeev", zgeev_case},
         };
         // QIV_FUZZ_EXPORT=name keeps only the exports whose name contains it.
         const char* only = std::getenv("QIV_FUZZ_EXPORT");

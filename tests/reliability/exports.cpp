@@ -95,9 +95,7 @@ const std::vector<ExportEntry>& export_table() {
     static const std::vector<ExportEntry> table = {
         {"qivlapackdll2_zgetrf", zgetrf_call},
         {"qivlapackdll2_zgesv", zgesv_call},
-        // When the module exports qivlapackdll2_zgeev, add its entry here, one
-        // line, and every reliability harness covers it:
-        //     zgeev_entry(),
+        zgeev_entry(),
     };
     return table;
 }

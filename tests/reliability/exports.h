@@ -20,8 +20,7 @@ struct ExportEntry {
 // The exports every harness covers.
 const std::vector<ExportEntry>& export_table();
 
-// The entry of qivlapackdll2_zgeev, ready for the table once the module
-// exports it.
+// The entry of qivlapackdll2_zgeev (in the table).
 ExportEntry zgeev_entry();
 
 }  // namespace reltest
