@@ -6,11 +6,11 @@
 
 #include "frame/complex.h"
 #include "kernels/gemm.h"
-#include "kernels/gemm_engine.h"
+#include "kernels/engines/gemm/engine.h"
 #include "kernels/matvec.h"
-#include "kernels/matvec_engine.h"
+#include "kernels/engines/matvec/engine.h"
 #include "kernels/trmat.h"
-#include "kernels/trmat_engine.h"
+#include "kernels/engines/trmat/engine.h"
 
 namespace reltest {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "kernels/isa.h"
+#include "kernels/simd/isa.h"
 #include "reliability/harness.h"
 
 namespace reltest {
