@@ -26,5 +26,7 @@ void run_input(const std::uint8_t* data, std::size_t size, bool execute_illegal)
 // were skipped unchecked, in this process so far.
 std::size_t confirmed_predictions();
 std::size_t skipped_predictions();
+// How many replays ended by a signal before any output and were run again.
+std::size_t retried_replays();
 
 }  // namespace qivfuzz

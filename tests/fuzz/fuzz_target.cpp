@@ -9,8 +9,10 @@ namespace {
 void report() {
     std::fprintf(stderr,
                  "qiv_fuzz: %zu predictions of illegal-argument reports confirmed by the "
-                 "replayer, %zu further illegal calls predicted and skipped\n",
-                 qivfuzz::confirmed_predictions(), qivfuzz::skipped_predictions());
+                 "replayer, %zu further illegal calls predicted and skipped, %zu replays "
+                 "run twice\n",
+                 qivfuzz::confirmed_predictions(), qivfuzz::skipped_predictions(),
+                 qivfuzz::retried_replays());
 }
 
 }  // namespace
