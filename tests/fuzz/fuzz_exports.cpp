@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -511,6 +512,14 @@ void zgeev_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
     bool moderate = true;
     Mat a(n, n, lda), vl(wantvl ? n : 0, n, ldvl), vr(wantvr ? n : 0, n, ldvr);
     a.fill(c, 0, &moderate);
+    // The fill's scalings can overflow to infinity even from finite specials;
+    // such parts become the largest finite value of their sign, so that the
+    // balancing's report of a NaN is never the expected outcome here.
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            for (double* part : {&a(i, j).re, &a(i, j).im})
+                if (!std::isfinite(*part))
+                    *part = std::isnan(*part) ? 0.0 : std::copysign(DBL_MAX, *part);
     const Mat a0(a);
     std::unique_ptr<cplx[]> w(new cplx[n]), work(new cplx[std::max(lwork, 1)]);
     std::unique_ptr<double[]> rwork(new double[2 * n]);
