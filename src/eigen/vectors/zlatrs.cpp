@@ -253,7 +253,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
         // vector instead. With refine, the scaling for a diagonal element
         // below SMLNUM is also divided by CNORM(j) when that exceeds 1 (the
         // update of x that follows grows by up to that factor). Returns
-        // CABS1 of the new x(j).
+        // CABS1 of x(j) after the division.
         auto divide_by_diagonal = [&](int j, double xj, bool refine) -> double {
             const zcomplex tjjs = tjjs_of(j);
             const double tjj = cabs1(tjjs);
