@@ -45,6 +45,26 @@ void finish_vectors(const char* side, int n, int ilo, int ihi, const double* bal
     }
 }
 
+// The largest |Re| or |Im| over the N-by-N matrix A (NaN parts skipped).
+double largest_part(int n, const zcomplex* a, int lda) {
+    double amax = 0.0;
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i <= n; ++i) {
+            const zcomplex e = a[at(i, j, lda)];
+            if (std::fabs(e.re) > amax) amax = std::fabs(e.re);
+            if (std::fabs(e.im) > amax) amax = std::fabs(e.im);
+        }
+    }
+    return amax;
+}
+
+// 2^floor(log2(x)) for a finite positive normal x.
+double power_of_two_at_or_below(double x) {
+    int e = 0;
+    std::frexp(x, &e);  // x = m * 2^e with m in [0.5, 1)
+    return std::ldexp(1.0, e - 1);
+}
+
 }  // namespace
 
 void ZGEEV(const char* jobvl, const char* jobvr, const int* n, zcomplex* a, const int* lda,
@@ -107,7 +127,16 @@ void ZGEEV(const char* jobvl, const char* jobvr, const int* n, zcomplex* a, cons
     const double smlnum = std::sqrt(DLAMCH("S")) / eps;
     const double bignum = 1.0 / smlnum;
     double dum[1] = {0.0};
-    const double anrm = ZLANGE("M", n, n, a, lda, dum);
+    double anrm = ZLANGE("M", n, n, a, lda, dum);
+    if (std::isinf(anrm)) {
+        // The largest modulus overflows. When every part is finite the matrix
+        // is still scaled into range, from the power of two at or below its
+        // largest real or imaginary part (the modulus is less than twice
+        // that power times sqrt(2)); a power of two keeps the scaling and its
+        // undoing exact. An infinite entry keeps the infinite norm.
+        const double amax = largest_part(N, a, LDA);
+        if (std::isfinite(amax)) anrm = power_of_two_at_or_below(amax);
+    }
     bool scalea = false;
     double cscale = 0.0;
     if (anrm > 0.0 && anrm < smlnum) {

@@ -105,6 +105,12 @@ zcomplex zsqrt(zcomplex z) {
         ay *= two_p600;
         unscale = 0x1p-300;
     }
+    if (ax == 0.0) {
+        // Purely imaginary: both parts are sqrt(|y|/2), correctly rounded and
+        // equal (|y|/2 is exact after the scaling above).
+        const double r = std::sqrt(0.5 * ay) * unscale;
+        return zcomplex{r, std::copysign(r, y)};
+    }
     const double t = std::sqrt(0.5 * (ax + hypot_exact(ax, ay)));
     const double u = ay / (2.0 * t);
     if (x >= 0.0) return zcomplex{t * unscale, std::copysign(u * unscale, y)};

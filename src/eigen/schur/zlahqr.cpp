@@ -252,12 +252,17 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                     }
                 }
 
-                if (kk == m && m > l) {
+                const zcomplex one_minus_tau = zc(1.0, 0.0) - t1;
+                if (kk == m && m > l && !is_zero(one_minus_tau)) {
                     // The step started below L: H(M, M-1) was left out of the
                     // first reflector. A diagonal unitary similarity by the
-                    // unit factor of 1 - tau keeps it real.
-                    zcomplex temp = zc(1.0, 0.0) - t1;
-                    temp = div_real(temp, zabs(temp));
+                    // unit factor of 1 - tau keeps it real. When tau is
+                    // exactly 1 (the shift equals H(M, M), the reflector
+                    // swaps rows M and M+1) that factor has no phase: the
+                    // reflector takes H(M, M-1) to zero, nothing is left to
+                    // make real, and dividing by |1 - tau| = 0 would put NaN
+                    // into H. The rescaling is then skipped.
+                    zcomplex temp = div_real(one_minus_tau, zabs(one_minus_tau));
                     H(m + 1, m) = H(m + 1, m) * conj(temp);
                     if (m + 2 <= i) H(m + 2, m + 1) = H(m + 2, m + 1) * temp;
                     for (int j = m; j <= i; ++j) {

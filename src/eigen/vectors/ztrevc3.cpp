@@ -6,6 +6,7 @@
 // that its largest element has |Re| + |Im| = 1. With enough workspace the
 // back-transformation is done for blocks of vectors by one ZGEMM.
 #include <algorithm>
+#include <cmath>
 
 #include "eigen/eigen.h"
 #include "env/machine.h"
@@ -34,6 +35,24 @@ void normalise(int n, zcomplex* v) {
     const int ii = IZAMAX(&n, v, &ione);
     const double remax = 1.0 / cabs1(v[ii - 1]);
     ZDSCAL(&n, &remax, v, &ione);
+}
+
+// cnorm(j) = sum of |Re| + |Im| over rows 1..j-1 of column j of T, for
+// j = 1..count (the strictly upper part; cnorm(1) = 0).
+void leading_column_norms(int count, const zcomplex* t, int ldt, double* cnorm) {
+    const int ione = 1;
+    if (count >= 1) cnorm[0] = 0.0;
+    for (int j = 2; j <= count; ++j) {
+        const int len = j - 1;
+        cnorm[j - 1] = DZASUM(&len, t + at(1, j, ldt), &ione);
+    }
+}
+
+// True when both parts of every element of v(1:n) are finite.
+bool all_finite(int n, const zcomplex* v) {
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(v[k].re) || !std::isfinite(v[k].im)) return false;
+    return true;
 }
 
 }  // namespace
@@ -119,13 +138,9 @@ void ZTREVC3(const char* side, const char* howmny, const int* select, const int*
     auto VL = [&](int i, int j) -> zcomplex& { return vl[at(i, j, LDVL)]; };
 
     // The diagonal of T, to restore it after each shifted solve, and the
-    // off-diagonal column norms of T for the right-vector solves.
+    // off-diagonal column norms of T that steer the solves.
     for (int i = 1; i <= N; ++i) W(i, 0) = T(i, i);
-    rwork[0] = 0.0;
-    for (int j = 2; j <= N; ++j) {
-        const int len = j - 1;
-        rwork[j - 1] = DZASUM(&len, &T(1, j), &ione);
-    }
+    leading_column_norms(N, t, LDT, rwork);
 
     // Subtracts T(ki,ki) from the diagonal elements lo..hi of T, replacing
     // any that fall below smin in magnitude by smin.
@@ -211,16 +226,26 @@ void ZTREVC3(const char* side, const char* howmny, const int* select, const int*
             shift_diagonal(ki, ki + 1, N, smin);
             double scale = 1.0;
             if (ki < N) {
-                // Column norms of the trailing block the solve works on: for
-                // its column j, rows ki+1..ki+j-1 of column ki+j of T. The
-                // right vectors are finished, so RWORK is free for them.
+                // The solve is steered by RWORK from its first element, the
+                // off-diagonal norms of the leading columns of T, as for the
+                // right vectors. Those are not the norms of the trailing block
+                // it solves with, so its overflow guards can let an overflow
+                // through: only then is the solve repeated with the block's
+                // true column norms (rows ki+1..ki+j-1 of column ki+j of T for
+                // its column j), and the leading norms are put back after.
                 const int nt = N - ki;
-                for (int j = 1; j <= nt; ++j) {
-                    const int len = j - 1;
-                    rwork[j - 1] = DZASUM(&len, &T(ki + 1, ki + j), &ione);
-                }
                 ZLATRS("Upper", "Conjugate transpose", "Non-unit", "Y", &nt, &T(ki + 1, ki + 1),
                        ldt, &W(ki + 1, iv), &scale, rwork, info);
+                if (!all_finite(nt, &W(ki + 1, iv))) {
+                    for (int k = ki + 1; k <= N; ++k) W(k, iv) = -conj(T(ki, k));
+                    for (int j = 1; j <= nt; ++j) {
+                        const int len = j - 1;
+                        rwork[j - 1] = DZASUM(&len, &T(ki + 1, ki + j), &ione);
+                    }
+                    ZLATRS("Upper", "Conjugate transpose", "Non-unit", "Y", &nt,
+                           &T(ki + 1, ki + 1), ldt, &W(ki + 1, iv), &scale, rwork, info);
+                    leading_column_norms(nt, t, LDT, rwork);
+                }
                 W(ki, iv) = zc(scale, 0.0);
             }
 
