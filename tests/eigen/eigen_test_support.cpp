@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "eigen/eigen.h"
 #include "frame/complex.h"
 #include "householder/householder.h"
 #include "support/matrix.h"
@@ -194,6 +195,31 @@ double eigenvalue_error(const std::vector<zcomplex>& computed,
     const double unit =
         static_cast<double>(n) * kEps * std::max(norm_a, std::numeric_limits<double>::min()) * cond;
     return worst / unit;
+}
+
+GeevResult geev(const std::vector<zcomplex>& a, int n, bool left, bool right, int lwork) {
+    GeevResult r;
+    r.a = a;
+    r.w.assign(std::max(1, n), zcomplex{0, 0});
+    const int ld = std::max(1, n);
+    r.vl.assign(left ? ld * ld : 1, zcomplex{0, 0});
+    r.vr.assign(right ? ld * ld : 1, zcomplex{0, 0});
+    const int ldvl = left ? ld : 1, ldvr = right ? ld : 1;
+    std::vector<double> rwork(std::max(1, 2 * n));
+    const char* jl = left ? "V" : "N";
+    const char* jr = right ? "V" : "N";
+    zcomplex query{0, 0};
+    int q = -1;
+    qiv::ZGEEV(jl, jr, &n, r.a.data(), &ld, r.w.data(), r.vl.data(), &ldvl, r.vr.data(), &ldvr,
+               &query, &q, rwork.data(), &r.info);
+    EXPECT_EQ(r.info, 0);
+    r.lwork_opt = static_cast<int>(query.re);
+    if (lwork == 0) lwork = r.lwork_opt;
+    std::vector<zcomplex> work(std::max(1, lwork));
+    qiv::ZGEEV(jl, jr, &n, r.a.data(), &ld, r.w.data(), r.vl.data(), &ldvl, r.vr.data(), &ldvr,
+               work.data(), &lwork, rwork.data(), &r.info);
+    EXPECT_EQ(static_cast<int>(work[0].re), r.lwork_opt);
+    return r;
 }
 
 }  // namespace eigtest

@@ -92,4 +92,18 @@ Hessenberg to_hessenberg(const Mat& a);
 double eigenvalue_error(const std::vector<zcomplex>& computed,
                         const std::vector<zcomplex>& prescribed, double norm_a, double cond);
 
+// ---------------------------------------------------------------------------
+// The driver
+
+struct GeevResult {
+    std::vector<zcomplex> w, vl, vr, a;
+    int info = -99;
+    int lwork_opt = 0;
+};
+
+// Runs ZGEEV on a copy of a (order n, leading dimension n) after a workspace
+// query. lwork 0 means the optimal length. Expects (gtest) that the query
+// succeeds and that WORK(1) gives the optimal length after the call.
+GeevResult geev(const std::vector<zcomplex>& a, int n, bool left, bool right, int lwork = 0);
+
 }  // namespace eigtest

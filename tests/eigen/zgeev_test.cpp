@@ -25,38 +25,8 @@ using qiv::zcomplex;
 using qivtest::same_bits;
 constexpr double kEps = 2.220446049250313e-16;
 
-struct Result {
-    std::vector<zcomplex> w, vl, vr, a;
-    int info = -99;
-    int lwork_opt = 0;
-};
-
-// Runs ZGEEV on a copy of a (order n, leading dimension n). lwork 0 means the
-// optimal length from a workspace query.
-Result geev(const std::vector<zcomplex>& a, int n, bool left, bool right, int lwork = 0) {
-    Result r;
-    r.a = a;
-    r.w.assign(std::max(1, n), zcomplex{0, 0});
-    const int ld = std::max(1, n);
-    r.vl.assign(left ? ld * ld : 1, zcomplex{0, 0});
-    r.vr.assign(right ? ld * ld : 1, zcomplex{0, 0});
-    const int ldvl = left ? ld : 1, ldvr = right ? ld : 1;
-    std::vector<double> rwork(std::max(1, 2 * n));
-    const char* jl = left ? "V" : "N";
-    const char* jr = right ? "V" : "N";
-    zcomplex query{0, 0};
-    int q = -1;
-    qiv::ZGEEV(jl, jr, &n, r.a.data(), &ld, r.w.data(), r.vl.data(), &ldvl, r.vr.data(), &ldvr,
-               &query, &q, rwork.data(), &r.info);
-    EXPECT_EQ(r.info, 0);
-    r.lwork_opt = static_cast<int>(query.re);
-    if (lwork == 0) lwork = r.lwork_opt;
-    std::vector<zcomplex> work(std::max(1, lwork));
-    qiv::ZGEEV(jl, jr, &n, r.a.data(), &ld, r.w.data(), r.vl.data(), &ldvl, r.vr.data(), &ldvr,
-               work.data(), &lwork, rwork.data(), &r.info);
-    EXPECT_EQ(static_cast<int>(work[0].re), r.lwork_opt);
-    return r;
-}
+using eigtest::geev;
+using Result = eigtest::GeevResult;
 
 double norm1(const std::vector<zcomplex>& a, int n) { return qivtest::norm1(a.data(), n, n, n); }
 

@@ -167,6 +167,26 @@ TEST(SquareRoot, FiniteValues) {
     }
 }
 
+TEST(SquareRoot, PurelyImaginaryGivesEqualCorrectlyRoundedParts) {
+    // sqrt(iy) = sqrt(|y|/2) (1 + i sign(y)). Both parts must be the same
+    // double r, correctly rounded: (r - ulp/2)^2 <= |y|/2 <= (r + ulp/2)^2,
+    // evaluated exactly in binary128 (r +- ulp/2 has 54 significant bits, its
+    // square 108), over the whole exponent range, subnormals included.
+    qivtest::Rng rng(11);
+    for (int k = 0; k < 20000; ++k) {
+        const double y = std::ldexp(1.0 + std::fabs(rng.uniform()), rng.below(2098) - 1075) *
+                         (k % 2 ? -1.0 : 1.0);
+        if (y == 0.0 || !std::isfinite(y)) continue;
+        const zcomplex r = qiv::zsqrt({k % 3 ? 0.0 : -0.0, y});
+        ASSERT_TRUE(same_bits(r.re, std::fabs(r.im))) << y;
+        ASSERT_EQ(std::signbit(r.im), std::signbit(y)) << y;
+        const __float128 half_y = static_cast<__float128>(std::fabs(y)) / 2;
+        const __float128 h = r.re, ulp = std::nextafter(r.re, inf) - r.re;
+        const __float128 lo = h - ulp / 2, hi = h + ulp / 2;
+        ASSERT_TRUE(lo * lo <= half_y && half_y <= hi * hi) << y;
+    }
+}
+
 TEST(SquareRoot, SpecialValueTable) {
     const struct {
         zcomplex in, out;

@@ -315,11 +315,78 @@ TEST(Ztrevc3, CarefulSolvesKeepVectorsFinite) {
                 worst_b);
 }
 
-TEST(Ztrevc3, LeftSolvesUseTheNormsOfTheTrailingBlock) {
+// The left vector of T(ki,ki) as the left solve defines it: the right-hand
+// side -conj(T(ki, ki+1:n)), the shifted and perturbed trailing diagonal, one
+// careful solve steered by the off-diagonal norms of the LEADING columns of T
+// (cnorm(j) for column j of T, not ki+j), then scaled to a largest |Re| + |Im|
+// of 1. Returns the vector of T (HOWMNY "A" layout) and whether the solve
+// came back finite.
+std::pair<std::vector<zcomplex>, bool> left_vector_with_leading_norms(const Mat& t0, int ki) {
+    Mat t = t0;
+    const int n = t.n;
+    std::vector<double> cnorm(n, 0.0);
+    for (int j = 2; j <= n; ++j)
+        for (int i = 1; i < j; ++i) cnorm[j - 1] += cabs1(t(i, j));
+    const double smin = std::max(0x1p-52 * cabs1(t(ki, ki)), (n / 0x1p-52) * DBL_MIN);
+    std::vector<zcomplex> x(n, zcomplex{0, 0});
+    x[ki - 1] = zcomplex{1, 0};
+    for (int k = ki + 1; k <= n; ++k) {
+        x[k - 1] = -qiv::conj(t(ki, k));
+        t(k, k) = t(k, k) - t(ki, ki);
+        if (cabs1(t(k, k)) < smin) t(k, k) = zcomplex{smin, 0};
+    }
+    bool finite = true;
+    if (ki < n) {
+        const int nt = n - ki;
+        double scale = 1;
+        int info = 0;
+        qiv::ZLATRS("U", "C", "N", "Y", &nt, &t(ki + 1, ki + 1), &t.ld, &x[ki], &scale,
+                    cnorm.data(), &info);
+        x[ki - 1] = zcomplex{scale, 0};
+        for (int k = ki; k < n; ++k) finite = finite && std::isfinite(x[k].re + x[k].im);
+    }
+    double big = 0.0;
+    for (const zcomplex& v : x) big = std::max(big, cabs1(v));
+    const double rec = 1.0 / big;
+    for (zcomplex& v : x) v = qiv::scale(rec, v);
+    return {x, finite};
+}
+
+TEST(Ztrevc3, LeftVectorsFollowTheLeadingNormsWhereTheyGiveFiniteResults) {
+    // Ordinary and wide-range triangular matrices: every left vector is,
+    // bit for bit, the one of the single solve steered by the leading norms.
+    for (int n : {3, 9, 24}) {
+        for (int variant = 0; variant < 3; ++variant) {
+            Mat t = random_upper(n, 1500 + n + variant);
+            for (int j = 1; j <= n; ++j) {
+                // Wide-range entries, or eigenvalues repeated in threes with
+                // large leading columns (the careful solve; the leading norms
+                // then differ from the trailing block's).
+                for (int i = 1; i <= j && variant == 1; ++i)
+                    t(i, j) = qiv::scale(std::pow(10.0, (j - 2 * i) % 9), t(i, j));
+                if (variant == 2) {
+                    t(j, j) = zcomplex{static_cast<double>(j % 3), 0};
+                    for (int i = 1; i < j; ++i) t(i, j) = qiv::scale(std::pow(10.0, 8 - j), t(i, j));
+                }
+            }
+            const Vectors r = trevc('L', 'A', {}, t, nan_mat(n, n), nan_mat(n, n), 2 * n);
+            for (int ki = 1; ki <= n; ++ki) {
+                const auto [want, finite] = left_vector_with_leading_norms(t, ki);
+                ASSERT_TRUE(finite) << n << " " << variant << " " << ki;
+                for (int i = 1; i <= n; ++i)
+                    EXPECT_TRUE(qivtest::same_bits(r.vl(i, ki), want[i - 1]))
+                        << n << " " << variant << " vector " << ki << " row " << i;
+            }
+        }
+    }
+}
+
+TEST(Ztrevc3, LeftSolvesFallBackToTheTrailingNormsWhenTheyOverflow) {
     // Columns 1..5 of T are small; the trailing columns 6..8 carry 1e200
     // entries in rows 5 and up. A left solve on T(KI+1:8, KI+1:8), KI = 4 or
     // 5, overflows unless it is done carefully, which its own column norms
-    // call for; the norms of the leading columns of T would not.
+    // call for; the norms of the leading columns of T do not: that solve is
+    // repeated with the trailing block's norms and gives a finite vector.
     const int n = 8;
     Mat t = random_upper(n, 1400);
     for (int j = 1; j <= n; ++j) {
@@ -327,6 +394,9 @@ TEST(Ztrevc3, LeftSolvesUseTheNormsOfTheTrailingBlock) {
         for (int i = 5; i < j; ++i)
             if (j >= 6) t(i, j) = qiv::scale(1e200, t(i, j));
     }
+    int overflowing = 0;
+    for (int ki = 1; ki <= n; ++ki) overflowing += !left_vector_with_leading_norms(t, ki).second;
+    EXPECT_GT(overflowing, 0) << "the fallback is not exercised";
     const Mat u = upper_part(t);
     const Mat uh = hhtest::conj_transpose(u);
     for (char howmny : {'A', 'B'}) {
