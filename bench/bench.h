@@ -67,6 +67,9 @@ void add_gemm_rows(Rows& rows, const Options& opt);
 void add_hseqr_rows(Rows& rows, const Options& opt);
 // ZGEEV (bench_rows_eigen.cpp): eigenvalues only, right vectors, both.
 void add_geev_rows(Rows& rows, const Options& opt);
+// ZGEEV on a weakly coupled tridiagonal against a random matrix of the same
+// order (bench_rows_weak_coupling.cpp).
+void add_weak_coupling_rows(Rows& rows, const Options& opt);
 
 // The machine's yardsticks at the widest vector width present.
 struct Machine {

@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     add_householder_rows(rows, opt);
     add_hseqr_rows(rows, opt);
     add_geev_rows(rows, opt);
+    add_weak_coupling_rows(rows, opt);
 
     std::printf("%-10s %-24s %9s %9s %9s %10s %10s  %s\n", "routine", "shape", "ours GF/s",
                 "peak GF/s", "ours/peak", "plain GF/s", "ours/plain", "note");
