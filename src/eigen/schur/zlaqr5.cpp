@@ -22,6 +22,7 @@
 #include "householder/householder.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -42,15 +43,11 @@ void right3(View x, int j1, int j2, int c, const zcomplex* vm) {
     const zcomplex t1 = vm[0];
     const zcomplex t2 = t1 * conj(vm[1]);
     const zcomplex t3 = t1 * conj(vm[2]);
-    for (int j = j1; j <= j2; ++j) {
-        zcomplex& x1 = x(j, c + 1);
-        zcomplex& x2 = x(j, c + 2);
-        zcomplex& x3 = x(j, c + 3);
-        const zcomplex refsum = x1 + vm[1] * x2 + vm[2] * x3;
-        x1 = x1 - refsum * t1;
-        x2 = x2 - refsum * t2;
-        x3 = x3 - refsum * t3;
-    }
+    // Row j: refsum = x1 + v2*x2 + v3*x3, then x_k -= refsum*t_k; the rows
+    // are independent and go through the vector engine several at a time.
+    if (j2 < j1) return;
+    refl3_apply(best_isa(), Refl3Args{j2 - j1 + 1, &x(j1, c + 1), &x(j1, c + 2), &x(j1, c + 3), 1,
+                                      vm[1], vm[2], t1, t2, t3});
 }
 
 // Left application of the conjugate transpose of the 3-element reflector to
@@ -61,15 +58,12 @@ void left3(View h, int r, int j1, int j2, const zcomplex* vm) {
     const zcomplex t3 = t1 * vm[2];
     const zcomplex c2 = conj(vm[1]);
     const zcomplex c3 = conj(vm[2]);
-    for (int j = j1; j <= j2; ++j) {
-        zcomplex& x1 = h(r + 1, j);
-        zcomplex& x2 = h(r + 2, j);
-        zcomplex& x3 = h(r + 3, j);
-        const zcomplex refsum = x1 + c2 * x2 + c3 * x3;
-        x1 = x1 - refsum * t1;
-        x2 = x2 - refsum * t2;
-        x3 = x3 - refsum * t3;
-    }
+    // Column j: refsum = x1 + conj(v2)*x2 + conj(v3)*x3, then x_k -=
+    // refsum*t_k; the columns are independent and go through the vector
+    // engine several at a time.
+    if (j2 < j1) return;
+    zcomplex* x1 = &h(r + 1, j1);
+    refl3_apply(best_isa(), Refl3Args{j2 - j1 + 1, x1, x1 + 1, x1 + 2, h.ld, c2, c3, t1, t2, t3});
 }
 
 // Right application of the 2-element reflector (tau, v2) to columns c+1, c+2
