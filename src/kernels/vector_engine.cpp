@@ -61,4 +61,12 @@ void refl3_apply(Isa isa, const Refl3Args& r) {
     }
 }
 
+void refl3_chain(Isa isa, const Refl3ChainArgs& r) {
+    switch (isa) {
+        case Isa::avx512: return refl3_chain_avx512(r);
+        case Isa::avx2: return refl3_chain_avx2(r);
+        case Isa::baseline: return refl3_chain_baseline(r);
+    }
+}
+
 }  // namespace qiv

@@ -37,6 +37,29 @@ struct Refl3Args {
     zcomplex s2, s3, t1, t2, t3;
 };
 
+// A chain of nb three-element reflectors applied in turn (b = 0, 1, ...) to
+// n lanes (lane i at base + i*step). Reflector b acts on the three elements
+// base + i*step + (j - 2b)*across, j = 0, 1, 2: each reflector overlaps the
+// previous one in one element, as the bulges of a multishift sweep do. Lane i
+// receives reflector b only when i >= max(fmin, f0 - 2b); otherwise it is left
+// untouched by it. Reflector b is (tau, v2, v3) at v + b*vstep:
+//  - left (H := (I - conj(tau) v v^H) H on columns): s2, s3 = conj(v2),
+//    conj(v3); t1 = conj(tau), t2 = t1*v2, t3 = t1*v3;
+//  - right (X := X (I - tau v v^H) on rows): s2, s3 = v2, v3; t1 = tau,
+//    t2 = t1*conj(v2), t3 = t1*conj(v3);
+// and then, per lane, refsum = x1 + s2*x2 + s3*x3 and x_j := x_j - refsum*t_j,
+// as in Refl3Args. Every lane sees the reflectors in the order b = 0, 1, ...
+struct Refl3ChainArgs {
+    int n;
+    zcomplex* base;
+    std::ptrdiff_t step, across;
+    int nb;
+    const zcomplex* v;
+    std::ptrdiff_t vstep;
+    int fmin, f0;
+    bool left;
+};
+
 // ZROT on n >= 1 pairs x[i*incx], y[i*incy] (increments non-zero, already
 // resolved to the walk's start), no pair sharing an element with another.
 struct RotArgs {
@@ -84,6 +107,7 @@ int izamax_unit(Isa isa, int n, const zcomplex* x);
 double dzasum_unit(Isa isa, int n, const zcomplex* x);
 void zrot_walk(Isa isa, const RotArgs& r);
 void refl3_apply(Isa isa, const Refl3Args& r);
+void refl3_chain(Isa isa, const Refl3ChainArgs& r);
 
 // The bodies compiled for each instruction set (vector_engine_<isa>.cpp).
 void zaxpy_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y);
@@ -93,6 +117,7 @@ int izamax_unit_baseline(int n, const zcomplex* x);
 double dzasum_unit_baseline(int n, const zcomplex* x);
 void zrot_walk_baseline(const RotArgs& r);
 void refl3_apply_baseline(const Refl3Args& r);
+void refl3_chain_baseline(const Refl3ChainArgs& r);
 void zaxpy_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y);
 void zscal_unit_avx2(int n, zcomplex a, zcomplex* x);
 void zdscal_unit_avx2(int n, double a, zcomplex* x);
@@ -100,6 +125,7 @@ int izamax_unit_avx2(int n, const zcomplex* x);
 double dzasum_unit_avx2(int n, const zcomplex* x);
 void zrot_walk_avx2(const RotArgs& r);
 void refl3_apply_avx2(const Refl3Args& r);
+void refl3_chain_avx2(const Refl3ChainArgs& r);
 void zaxpy_unit_avx512(int n, zcomplex a, const zcomplex* x, zcomplex* y);
 void zscal_unit_avx512(int n, zcomplex a, zcomplex* x);
 void zdscal_unit_avx512(int n, double a, zcomplex* x);
@@ -107,5 +133,6 @@ int izamax_unit_avx512(int n, const zcomplex* x);
 double dzasum_unit_avx512(int n, const zcomplex* x);
 void zrot_walk_avx512(const RotArgs& r);
 void refl3_apply_avx512(const Refl3Args& r);
+void refl3_chain_avx512(const Refl3ChainArgs& r);
 
 }  // namespace qiv

@@ -1,5 +1,8 @@
 // The vector engine compiled for AVX2: 256-bit registers of two complex
 // elements.
+#include <algorithm>
+
+#include "frame/complex.h"
 #include "frame/types.h"
 #include "kernels/vector_engine.h"
 
@@ -12,21 +15,23 @@ namespace {
 
 struct Avx2Extra {
     using V = __m256d;
-    static V load(const zcomplex* p, std::ptrdiff_t step, int n) {
-        if (step == 1) return Avx2Ops::loadc(p, n);
-        const __m128d e0 = _mm_loadu_pd(&p->re);
-        const __m128d e1 = n > 1 ? _mm_loadu_pd(&p[step].re) : _mm_setzero_pd();
-        return _mm256_insertf128_pd(_mm256_castpd128_pd256(e0), e1, 1);
+    static V gather(const zcomplex* p, std::ptrdiff_t step) {
+        return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(&p->re)),
+                                    _mm_loadu_pd(&p[step].re), 1);
     }
-    static void store(zcomplex* p, std::ptrdiff_t step, int n, V v) {
-        if (step == 1) {
-            Avx2Ops::storec(p, n, v);
-            return;
-        }
+    static void scatter(zcomplex* p, std::ptrdiff_t step, V v) {
         _mm_storeu_pd(&p->re, _mm256_castpd256_pd128(v));
-        if (n > 1) _mm_storeu_pd(&p[step].re, _mm256_extractf128_pd(v, 1));
+        _mm_storeu_pd(&p[step].re, _mm256_extractf128_pd(v, 1));
+    }
+    // n < 2: element 0 only.
+    static V load(const zcomplex* p, std::ptrdiff_t, int) {
+        return _mm256_insertf128_pd(_mm256_setzero_pd(), _mm_loadu_pd(&p->re), 0);
+    }
+    static void store(zcomplex* p, std::ptrdiff_t, int, V v) {
+        _mm_storeu_pd(&p->re, _mm256_castpd256_pd128(v));
     }
     static V abs(V v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    static V from_lane(V upd, V old, int k) { return k == 1 ? _mm256_blend_pd(old, upd, 0xc) : old; }
     static void keep_greater(V v, V idx, V& best, V& besti) {
         const V m = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
         best = _mm256_blendv_pd(best, v, m);
@@ -50,6 +55,8 @@ int izamax_unit_avx2(int n, const zcomplex* x) { return izamax_body<Avx2Ops, Avx
 double dzasum_unit_avx2(int n, const zcomplex* x) { return dzasum_body<Avx2Ops, Avx2Extra>(n, x); }
 void zrot_walk_avx2(const RotArgs& r) { zrot_body<Avx2Ops, Avx2Extra>(r); }
 void refl3_apply_avx2(const Refl3Args& r) { refl3_body<Avx2Ops, Avx2Extra>(r); }
+
+void refl3_chain_avx2(const Refl3ChainArgs& r) { refl3_chain_body<Avx2Ops, Avx2Extra>(r); }
 
 }  // namespace qiv
 

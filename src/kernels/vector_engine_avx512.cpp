@@ -1,5 +1,8 @@
 // The vector engine compiled for AVX-512F: 512-bit registers of four complex
 // elements.
+#include <algorithm>
+
+#include "frame/complex.h"
 #include "frame/types.h"
 #include "kernels/vector_engine.h"
 
@@ -27,21 +30,22 @@ struct Avx512Extra {
         if (2 * k + 1 < n) _mm_storeu_pd(&p[(2 * k + 1) * step].re, _mm256_extractf128_pd(h, 1));
     }
     static V load(const zcomplex* p, std::ptrdiff_t step, int n) {
-        if (step == 1) return Avx512Ops::loadc(p, n);
         return _mm512_maskz_insertf64x4(0xff, _mm512_castpd256_pd512(half(p, step, 0, n)),
                                         half(p, step, 1, n), 1);
     }
     static void store(zcomplex* p, std::ptrdiff_t step, int n, V v) {
-        if (step == 1) {
-            Avx512Ops::storec(p, n, v);
-            return;
-        }
         put(p, step, 0, n, _mm512_maskz_extractf64x4_pd(0xff, v, 0));
         put(p, step, 1, n, _mm512_maskz_extractf64x4_pd(0xff, v, 1));
     }
+    static V gather(const zcomplex* p, std::ptrdiff_t step) { return load(p, step, 4); }
+    static void scatter(zcomplex* p, std::ptrdiff_t step, V v) { store(p, step, 4, v); }
     static V abs(V v) {
         const __m512i mag = _mm512_set1_epi64(INT64_MAX);
         return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(v), mag));
+    }
+    static V from_lane(V upd, V old, int k) {
+        const __mmask8 m = static_cast<__mmask8>((0xffu << (2 * k)) & 0xffu);
+        return _mm512_mask_mov_pd(old, m, upd);
     }
     static void keep_greater(V v, V idx, V& best, V& besti) {
         const __mmask8 m = _mm512_cmp_pd_mask(v, best, _CMP_GT_OQ);
@@ -70,6 +74,8 @@ double dzasum_unit_avx512(int n, const zcomplex* x) {
 }
 void zrot_walk_avx512(const RotArgs& r) { zrot_body<Avx512Ops, Avx512Extra>(r); }
 void refl3_apply_avx512(const Refl3Args& r) { refl3_body<Avx512Ops, Avx512Extra>(r); }
+
+void refl3_chain_avx512(const Refl3ChainArgs& r) { refl3_chain_body<Avx512Ops, Avx512Extra>(r); }
 
 }  // namespace qiv
 

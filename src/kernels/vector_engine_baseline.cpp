@@ -1,5 +1,8 @@
 // The vector engine compiled for any x86-64 processor (SSE2): 128-bit
 // registers of one complex element.
+#include <algorithm>
+
+#include "frame/complex.h"
 #include "frame/types.h"
 #include "kernels/vector_engine.h"
 
@@ -12,6 +15,8 @@ namespace {
 
 struct Sse2Extra {
     using V = __m128d;
+    static V gather(const zcomplex* p, std::ptrdiff_t) { return _mm_loadu_pd(&p->re); }
+    static void scatter(zcomplex* p, std::ptrdiff_t, V v) { _mm_storeu_pd(&p->re, v); }
     static V load(const zcomplex* p, std::ptrdiff_t, int n) {
         return n > 0 ? _mm_loadu_pd(&p->re) : _mm_setzero_pd();
     }
@@ -19,6 +24,8 @@ struct Sse2Extra {
         if (n > 0) _mm_storeu_pd(&p->re, v);
     }
     static V abs(V v) { return _mm_andnot_pd(_mm_set1_pd(-0.0), v); }
+    // One lane: k >= 1 keeps old.
+    static V from_lane(V, V old, int) { return old; }
     static void keep_greater(V v, V idx, V& best, V& besti) {
         const V m = _mm_cmpgt_pd(v, best);
         best = _mm_or_pd(_mm_and_pd(m, v), _mm_andnot_pd(m, best));
@@ -44,6 +51,8 @@ double dzasum_unit_baseline(int n, const zcomplex* x) {
 }
 void zrot_walk_baseline(const RotArgs& r) { zrot_body<Sse2Ops, Sse2Extra>(r); }
 void refl3_apply_baseline(const Refl3Args& r) { refl3_body<Sse2Ops, Sse2Extra>(r); }
+
+void refl3_chain_baseline(const Refl3ChainArgs& r) { refl3_chain_body<Sse2Ops, Sse2Extra>(r); }
 
 }  // namespace qiv
 

@@ -365,6 +365,30 @@ TEST_P(VectorFast, RotationsAndReflectorsMatchPlainLoops) {
     }
 }
 
+// Chains of reflectors as the sweep's bulges apply them, from the left to
+// columns and from the right to rows, with lanes that join the chain late.
+TEST_P(VectorFast, ReflectorChainsMatchPlainLoops) {
+    const qiv::Isa isa = GetParam();
+    qivtest::Rng rng(1804);
+    for (int trial = 0; trial < 120; ++trial) {
+        const int nb = 1 + rng.below(6), n = 1 + rng.below(19);
+        const bool left = trial % 2 == 0;
+        const int rows = left ? 2 * nb + 1 : n, cols = left ? n : 2 * nb + 1, ld = rows + 1;
+        const Data d = trial % 3 == 0 ? Data::specials : Data::uniform;
+        V a = padded(ld * cols, d, rng), want = a;
+        V v = drawn(3 * nb, d, rng);
+        const std::ptrdiff_t vstep = trial % 4 < 2 ? 3 : -3;
+        const zcomplex* v0 = vstep > 0 ? v.data() : v.data() + 3 * (nb - 1);
+        const int fmin = rng.below(n + 1), f0 = rng.below(n + 2 * nb + 1);
+        const std::ptrdiff_t step = left ? ld : 1, across = left ? 1 : ld;
+        const std::ptrdiff_t base = 4 + 2 * (nb - 1) * across;
+        qiv::refl3_chain(isa, qiv::Refl3ChainArgs{n, &a[base], step, across, nb, v0, vstep, fmin,
+                                                  f0, left});
+        qivoracle::refl3_chain_plain(n, &want[base], step, across, nb, v0, vstep, fmin, f0, left);
+        EXPECT_TRUE(same(a, want)) << "trial " << trial;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isas, VectorFast,
                          testing::Values(qiv::Isa::baseline, qiv::Isa::avx2, qiv::Isa::avx512),
                          [](const testing::TestParamInfo<qiv::Isa>& i) {

@@ -283,25 +283,43 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 if (k >= KTOP) deflate_in_sweep(H, k, lim);
             }
 
-            for (int m = mbot; m >= mtop; --m) {
-                const int k = krcol + 2 * (m - 1);
-                left3(H, k, std::max(KTOP, krcol + 2 * m), jbot, v + at(1, m, LDV));
+            // From the left, bulge M (leading bulge first) on its rows
+            // K+1..K+3 of columns max(KTOP, KRCOL+2M)..JBOT. Each column sees
+            // the bulges in that order; the vector engine carries a column's
+            // rows in registers from one bulge to the next.
+            const int jchain = std::max(KTOP, krcol + 2 * mtop);
+            if (mtop <= mbot && jchain <= jbot) {
+                const int ktop_row = krcol + 2 * (mbot - 1) + 1;  // row K+1 of the leading bulge
+                refl3_chain(best_isa(),
+                            Refl3ChainArgs{jbot - jchain + 1, &H(ktop_row, jchain), *ldh, 1,
+                                           mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                           KTOP - jchain, krcol + 2 * mbot - jchain, true});
             }
 
             if (accum) {
                 // Columns of U correspond to columns INCOL+1.. of H; rows
                 // outside the bulges' current reach are still those of I.
+                // Bulge M acts from the right on columns KMS+1..KMS+3 (KMS =
+                // K - INCOL), rows J1(M)..J2 with J1(M) = max(1, KTOP-INCOL,
+                // 2M-1); each row sees the bulges leading bulge first.
                 const int j2 = std::min(kdu, krcol + 2 * (mbot - 1) - incol + 5);
-                for (int m = mbot; m >= mtop; --m) {
-                    const int k = krcol + 2 * (m - 1);
-                    const int kms = k - incol;
-                    const int j1 = std::max(std::max(1, KTOP - incol), kms - (krcol - incol) + 1);
-                    right3(U, j1, j2, kms, v + at(1, m, LDV));
+                const int jlow = std::max(1, KTOP - incol);
+                const int j1top = std::max(jlow, 2 * mtop - 1);
+                if (mtop <= mbot && j1top <= j2) {
+                    const int kms = krcol + 2 * (mbot - 1) - incol;
+                    refl3_chain(best_isa(),
+                                Refl3ChainArgs{j2 - j1top + 1, &U(j1top, kms + 1), 1, U.ld,
+                                               mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                               jlow - j1top, 2 * mbot - 1 - j1top, false});
                 }
             } else if (WANTZ) {
+                // Every row ILOZ..IHIZ of Z sees every bulge, leading first.
                 const View Z{z, *ldz};
-                for (int m = mbot; m >= mtop; --m) {
-                    right3(Z, ILOZ, IHIZ, krcol + 2 * (m - 1), v + at(1, m, LDV));
+                if (mtop <= mbot && ILOZ <= IHIZ) {
+                    refl3_chain(best_isa(),
+                                Refl3ChainArgs{IHIZ - ILOZ + 1, &Z(ILOZ, krcol + 2 * (mbot - 1) + 1),
+                                               1, Z.ld, mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                               0, 0, false});
                 }
             }
         }

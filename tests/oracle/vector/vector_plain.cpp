@@ -70,4 +70,24 @@ void refl3_plain(int n, zcomplex* x1, zcomplex* x2, zcomplex* x3, std::ptrdiff_t
     }
 }
 
+void refl3_chain_plain(int n, zcomplex* base, std::ptrdiff_t step, std::ptrdiff_t across, int nb,
+                       const zcomplex* v, std::ptrdiff_t vstep, int fmin, int f0, bool left) {
+    using qiv::conj;
+    for (int b = 0; b < nb; ++b) {
+        const zcomplex* vb = v + b * vstep;
+        const int first = fmin > f0 - 2 * b ? fmin : f0 - 2 * b;
+        if (first >= n) continue;
+        zcomplex* x1 = base + first * step - 2 * b * across;
+        if (left) {
+            const zcomplex t1 = conj(vb[0]);
+            refl3_plain(n - first, x1, x1 + across, x1 + 2 * across, step, conj(vb[1]), conj(vb[2]),
+                        t1, t1 * vb[1], t1 * vb[2]);
+        } else {
+            const zcomplex t1 = vb[0];
+            refl3_plain(n - first, x1, x1 + across, x1 + 2 * across, step, vb[1], vb[2], t1,
+                        t1 * conj(vb[1]), t1 * conj(vb[2]));
+        }
+    }
+}
+
 }  // namespace qivoracle

@@ -29,4 +29,12 @@ void zrot_plain(int n, zcomplex* x, std::ptrdiff_t incx, zcomplex* y, std::ptrdi
 void refl3_plain(int n, zcomplex* x1, zcomplex* x2, zcomplex* x3, std::ptrdiff_t step, zcomplex s2,
                  zcomplex s3, zcomplex t1, zcomplex t2, zcomplex t3);
 
+// Reflectors b = 0 .. nb-1 in turn, each as refl3_plain on the lanes
+// i = max(fmin, f0 - 2b) .. n-1 at base + i*step + (j - 2b)*across, with the
+// scalars of a left (s = conj(v2), conj(v3); t1 = conj(tau), t2 = t1*v2,
+// t3 = t1*v3) or right (s = v2, v3; t1 = tau, t2 = t1*conj(v2), t3 =
+// t1*conj(v3)) application of the reflector (tau, v2, v3) at v + b*vstep.
+void refl3_chain_plain(int n, zcomplex* base, std::ptrdiff_t step, std::ptrdiff_t across, int nb,
+                       const zcomplex* v, std::ptrdiff_t vstep, int fmin, int f0, bool left);
+
 }  // namespace qivoracle
