@@ -36,6 +36,15 @@ int izamax_unit(Isa isa, int n, const zcomplex* x) {
     return izamax_unit_baseline(n, x);
 }
 
+int zaxpy_izamax_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    switch (isa) {
+        case Isa::avx512: return zaxpy_izamax_unit_avx512(n, a, x, y);
+        case Isa::avx2: return zaxpy_izamax_unit_avx2(n, a, x, y);
+        case Isa::baseline: return zaxpy_izamax_unit_baseline(n, a, x, y);
+    }
+    return zaxpy_izamax_unit_baseline(n, a, x, y);
+}
+
 double dzasum_unit(Isa isa, int n, const zcomplex* x) {
     switch (isa) {
         case Isa::avx512: return dzasum_unit_avx512(n, x);

@@ -58,6 +58,10 @@ void refl3_apply_avx2(const Refl3Args& r) { refl3_body<Avx2Ops, Avx2Extra>(r); }
 
 void refl3_chain_avx2(const Refl3ChainArgs& r) { refl3_chain_body<Avx2Ops, Avx2Extra>(r); }
 
+int zaxpy_izamax_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_izamax_body<Avx2Ops, Avx2Extra>(n, a, x, y);
+}
+
 }  // namespace qiv
 
 #include "kernels/simd/target_end.h"

@@ -77,6 +77,10 @@ void refl3_apply_avx512(const Refl3Args& r) { refl3_body<Avx512Ops, Avx512Extra>
 
 void refl3_chain_avx512(const Refl3ChainArgs& r) { refl3_chain_body<Avx512Ops, Avx512Extra>(r); }
 
+int zaxpy_izamax_unit_avx512(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_izamax_body<Avx512Ops, Avx512Extra>(n, a, x, y);
+}
+
 }  // namespace qiv
 
 #include "kernels/simd/target_end.h"

@@ -54,6 +54,10 @@ void refl3_apply_baseline(const Refl3Args& r) { refl3_body<Sse2Ops, Sse2Extra>(r
 
 void refl3_chain_baseline(const Refl3ChainArgs& r) { refl3_chain_body<Sse2Ops, Sse2Extra>(r); }
 
+int zaxpy_izamax_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_izamax_body<Sse2Ops, Sse2Extra>(n, a, x, y);
+}
+
 }  // namespace qiv
 
 #include "kernels/simd/target_end.h"

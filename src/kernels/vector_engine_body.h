@@ -30,7 +30,11 @@ struct Vec {
     struct Factor {
         V r, i;
     };
-    static Factor factor(zcomplex t) { return Factor{O::set1(t.re), O::alt(-t.im, t.im)}; }
+    // (-ti, ti, ...) as (ti, ti, ...) times (-1, 1, ...): exact, signed zeros
+    // included, and cheaper to form than from the two values.
+    static Factor factor(zcomplex t) {
+        return Factor{O::set1(t.re), O::mul(O::set1(t.im), O::alt(-1.0, 1.0))};
+    }
 
     // t*a for every element of a, given a with its parts exchanged: real part
     // ar*tr + ai*(-ti), imaginary part ai*tr + ar*ti.
@@ -139,6 +143,58 @@ int izamax_body(int n, const zcomplex* x) {
         if (bv[p] > dmax || (bv[p] == dmax && bi[p] < imax)) {
             dmax = bv[p];
             imax = bi[p];
+        }
+    }
+    return static_cast<int>(imax);
+}
+
+// |Re| + |Im| of each complex element of an interleaved register, in both of
+// its lanes.
+template <class O, class G>
+typename O::V pair_magnitudes(typename O::V v) {
+    const typename O::V m = G::abs(v);
+    return O::add(m, O::swap(m));
+}
+
+// ZAXPY's update on interleaved registers, then the magnitude of each new
+// element, |Re| + |Im|, in both of its lanes (the parts added in either order
+// give the same bits), compared lane by lane as in izamax_body.
+template <class O, class G>
+int zaxpy_izamax_body(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    using Z = Vec<O>;
+    using V = typename O::V;
+    constexpr int CW = O::CW;
+    const typename Z::Factor f = Z::factor(a);
+    alignas(64) double lane[2 * CW];
+    for (int c = 0; c < 2 * CW; ++c) lane[c] = static_cast<double>(c / 2 + 1);
+    V idx = O::load(lane);
+    const V step = O::set1(static_cast<double>(CW));
+    const V none = O::set1(-HUGE_VAL);
+    V best = none, besti = O::zero();
+    int i = 0;
+    for (; i + CW <= n; i += CW) {
+        const V nv = O::add(Z::mul(f, O::loadc(x + i)), O::loadc(y + i));
+        O::storec(y + i, nv);
+        G::keep_greater(pair_magnitudes<O, G>(nv), idx, best, besti);
+        idx = O::add(idx, step);
+    }
+    if (i < n) {
+        const int m = n - i;
+        const V nv = O::add(Z::mul(f, O::loadc(x + i, m)), O::loadc(y + i, m));
+        O::storec(y + i, m, nv);
+        G::keep_greater(G::from_lane(none, pair_magnitudes<O, G>(nv), m), idx, best, besti);
+    }
+    if (n == 1) return 1;
+    const double first = std::fabs(y[0].re) + std::fabs(y[0].im);
+    if (first != first) return 1;  // nothing compares greater than a NaN
+    alignas(64) double bv[2 * CW], bi[2 * CW];
+    O::store(bv, best);
+    O::store(bi, besti);
+    double dmax = bv[0], imax = bi[0];
+    for (int c = 1; c < 2 * CW; ++c) {
+        if (bv[c] > dmax || (bv[c] == dmax && bi[c] < imax)) {
+            dmax = bv[c];
+            imax = bi[c];
         }
     }
     return static_cast<int>(imax);
@@ -323,7 +379,7 @@ void chain_group(const Refl3ChainArgs& r, int g, int m) {
 template <class O, class G, class A>
 void chain_run(const Refl3ChainArgs& r) {
     constexpr int CW = O::CW;
-    constexpr int R = CW == 1 ? 4 : 2;  // registers of lanes per pass
+    constexpr int R = CW == 1 ? 4 : CW == 2 ? 2 : 3;  // registers of lanes per pass
     int g = 0;
     for (; g + R * CW <= r.n; g += R * CW) chain_group<O, G, A, R>(r, g, CW);
     for (; g + CW <= r.n; g += CW) chain_group<O, G, A, 1>(r, g, CW);

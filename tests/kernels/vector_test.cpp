@@ -300,6 +300,11 @@ TEST_P(VectorFast, UnitStrideKernelsMatchPlainLoops) {
             if (n >= 2) {
                 EXPECT_EQ(qiv::izamax_unit(isa, n, &x[4]), qivoracle::izamax_plain(n, &x[4]));
             }
+            // The update and the index of the largest new element in one pass.
+            const int got = qiv::zaxpy_izamax_unit(isa, n, a, &x[4], &y[4]);
+            qivoracle::zaxpy_plain(n, a, &x[4], &want[4]);
+            EXPECT_TRUE(same(y, want));
+            EXPECT_EQ(got, qivoracle::izamax_plain(n, &want[4]));
         }
     }
 }
@@ -318,6 +323,12 @@ TEST_P(VectorFast, IndexOfLargestKeepsTheFirstOfEqualMagnitudes) {
             x[rng.below(n)] = {p, -0.5};
         }
         EXPECT_EQ(qiv::izamax_unit(isa, n, x.data()), qivoracle::izamax_plain(n, x.data()))
+            << "trial " << trial;
+        // The same ties after an update that adds zeros (x unchanged).
+        const V zeros(n, zcomplex{0.0, 0.0});
+        V y = x;
+        EXPECT_EQ(qiv::zaxpy_izamax_unit(isa, n, zcomplex{0.5, -2.0}, zeros.data(), y.data()),
+                  qivoracle::izamax_plain(n, x.data()))
             << "trial " << trial;
     }
 }
