@@ -158,43 +158,60 @@ typename O::V pair_magnitudes(typename O::V v) {
 
 // ZAXPY's update on interleaved registers, then the magnitude of each new
 // element, |Re| + |Im|, in both of its lanes (the parts added in either order
-// give the same bits), compared lane by lane as in izamax_body.
+// give the same bits), compared lane by lane as in izamax_body. Four sets of
+// lanes (successive registers in turn) keep the comparisons of one register
+// from waiting for those of the previous; each still sees its elements in
+// increasing order.
 template <class O, class G>
 int zaxpy_izamax_body(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
     using Z = Vec<O>;
     using V = typename O::V;
     constexpr int CW = O::CW;
+    constexpr int K = 4;
     const typename Z::Factor f = Z::factor(a);
     alignas(64) double lane[2 * CW];
     for (int c = 0; c < 2 * CW; ++c) lane[c] = static_cast<double>(c / 2 + 1);
-    V idx = O::load(lane);
-    const V step = O::set1(static_cast<double>(CW));
+    const V idx0 = O::load(lane);
     const V none = O::set1(-HUGE_VAL);
-    V best = none, besti = O::zero();
-    int i = 0;
-    for (; i + CW <= n; i += CW) {
+    V best[K], besti[K], idx[K];
+    for (int k = 0; k < K; ++k) {
+        best[k] = none;
+        besti[k] = O::zero();
+        idx[k] = O::add(idx0, O::set1(static_cast<double>(k * CW)));
+    }
+    const V step = O::set1(static_cast<double>(K * CW));
+    auto one = [&](int i, int k) {
         const V nv = O::add(Z::mul(f, O::loadc(x + i)), O::loadc(y + i));
         O::storec(y + i, nv);
-        G::keep_greater(pair_magnitudes<O, G>(nv), idx, best, besti);
-        idx = O::add(idx, step);
+        G::keep_greater(pair_magnitudes<O, G>(nv), idx[k], best[k], besti[k]);
+    };
+    int i = 0;
+    for (; i + K * CW <= n; i += K * CW) {
+        for (int k = 0; k < K; ++k) one(i + k * CW, k);
+        for (int k = 0; k < K; ++k) idx[k] = O::add(idx[k], step);
     }
+    int k = 0;
+    for (; i + CW <= n; i += CW, ++k) one(i, k);
     if (i < n) {
         const int m = n - i;
         const V nv = O::add(Z::mul(f, O::loadc(x + i, m)), O::loadc(y + i, m));
         O::storec(y + i, m, nv);
-        G::keep_greater(G::from_lane(none, pair_magnitudes<O, G>(nv), m), idx, best, besti);
+        G::keep_greater(G::from_lane(none, pair_magnitudes<O, G>(nv), m), idx[k], best[k],
+                        besti[k]);
     }
     if (n == 1) return 1;
     const double first = std::fabs(y[0].re) + std::fabs(y[0].im);
     if (first != first) return 1;  // nothing compares greater than a NaN
     alignas(64) double bv[2 * CW], bi[2 * CW];
-    O::store(bv, best);
-    O::store(bi, besti);
-    double dmax = bv[0], imax = bi[0];
-    for (int c = 1; c < 2 * CW; ++c) {
-        if (bv[c] > dmax || (bv[c] == dmax && bi[c] < imax)) {
-            dmax = bv[c];
-            imax = bi[c];
+    double dmax = -HUGE_VAL, imax = 0.0;
+    for (int kk = 0; kk < K; ++kk) {
+        O::store(bv, best[kk]);
+        O::store(bi, besti[kk]);
+        for (int c = 0; c < 2 * CW; ++c) {
+            if (bv[c] > dmax || (bv[c] == dmax && bi[c] < imax)) {
+                dmax = bv[c];
+                imax = bi[c];
+            }
         }
     }
     return static_cast<int>(imax);
