@@ -12,8 +12,9 @@
 // returns the first index of the largest magnitude, a NaN magnitude never
 // winning (a NaN first element gives index 1).
 //
-// No heap, no threads, no state; the only stack scratch is one register's
-// worth of doubles for the final comparison of IZAMAX.
+// No heap, no threads, no state; the stack scratch is a few registers' worth
+// of doubles (the lane indices and the final comparison of IZAMAX, the
+// magnitudes of one unit for DZASUM).
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,11 @@
 // bulge that reaches the bottom with room for a 2-by-2 bulge only leaves
 // through a 2-element reflector.
 //
-// Near the diagonal every reflector is applied element by element. With
+// Near the diagonal every reflector is applied element by element, each
+// element receiving exactly the operations of the plain loop; the vector
+// engine (kernels/vector_engine.h) handles several rows or columns per
+// register, and applies the chain's left updates (and its accumulation into
+// U or Z) bulge after bulge with each row or column held in registers. With
 // accumulation (KACC22 = 1 or 2) the right-hand transformations of one
 // passage of the chain over the columns INCOL+1..INCOL+KDU are collected in
 // the KDU-by-KDU unitary U, and the rows above and the columns right of the
