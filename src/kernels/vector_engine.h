@@ -42,8 +42,11 @@ struct Refl3Args {
 // n lanes (lane i at base + i*step). Reflector b acts on the three elements
 // base + i*step + (j - 2b)*across, j = 0, 1, 2: each reflector overlaps the
 // previous one in one element, as the bulges of a multishift sweep do. Lane i
-// receives reflector b only when i >= max(fmin, f0 - 2b); otherwise it is left
-// untouched by it. Reflector b is (tau, v2, v3) at v + b*vstep:
+// receives reflector b only when i >= max(fmin, f0 - 2b); otherwise its
+// three elements keep their values (a register of lanes that only partly
+// receives the reflector reads them and stores them back unchanged, so they
+// must lie inside the caller's matrix; nothing else may change them during
+// the call). Reflector b is (tau, v2, v3) at v + b*vstep:
 //  - left (H := (I - conj(tau) v v^H) H on columns): s2, s3 = conj(v2),
 //    conj(v3); t1 = conj(tau), t2 = t1*v2, t3 = t1*v3;
 //  - right (X := X (I - tau v v^H) on rows): s2, s3 = v2, v3; t1 = tau,

@@ -118,7 +118,9 @@ TEST(Zlaqr1, ZeroColumnAndOrdersWithoutWork) {
 // ---------------------------------------------------------------- ZLAQR5
 
 // A NaN with a payload of its own: marks the entries more than three places
-// below the diagonal, which the sweep neither reads nor writes.
+// below the diagonal, which the sweep never changes (the vector engine may
+// load some of them in a register of columns and store them back as they
+// were).
 const zcomplex far_mark = qivtest::sentinel(0xF00D);
 
 struct Case {
