@@ -1,7 +1,11 @@
 // ZROT: applies the plane rotation with real cosine c and complex sine s to
 // the pairs (x(i), y(i)) of two strided complex vectors (any increment).
+// When no element belongs to two pairs (non-zero increments, vectors apart or
+// interleaved like two rows of a matrix) the pairs go through the vector
+// engine (kernels/vector_engine.h), several per register, same bits.
 #include "frame/complex.h"
 #include "kernels/vector.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -27,12 +31,17 @@ void ZROT(const int* n, zcomplex* cx, const int* incx, zcomplex* cy, const int* 
     if (*n <= 0) return;
     const double cc = *c;
     const zcomplex ss = *s;
+    std::ptrdiff_t ix = walk_start(*n, *incx);
+    std::ptrdiff_t iy = walk_start(*n, *incy);
+    // Pairs are independent when no element belongs to two of them.
+    if (*incx != 0 && *incy != 0 && walks_disjoint(cx + ix, *incx, cy + iy, *incy, *n)) {
+        zrot_walk(best_isa(), RotArgs{*n, cx + ix, *incx, cy + iy, *incy, cc, ss});
+        return;
+    }
     if (*incx == 1 && *incy == 1) {
         for (int i = 0; i < *n; ++i) rotate_pair(cx[i], cy[i], cc, ss);
         return;
     }
-    std::ptrdiff_t ix = walk_start(*n, *incx);
-    std::ptrdiff_t iy = walk_start(*n, *incy);
     for (int i = 0; i < *n; ++i) {
         rotate_pair(cx[ix], cy[iy], cc, ss);
         ix += *incx;

@@ -1,6 +1,8 @@
-// ZSCAL: x := a*x with a complex factor (positive increments only).
+// ZSCAL: x := a*x with a complex factor (positive increments only). A unit
+// stride goes through the vector engine (kernels/vector_engine.h), same bits.
 #include "frame/complex.h"
 #include "kernels/vector.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -10,7 +12,7 @@ void ZSCAL(const int* n, const zcomplex* za, zcomplex* zx, const int* incx) {
     if (*n <= 0 || *incx <= 0 || is_one(*za)) return;
     const zcomplex a = *za;
     if (*incx == 1) {
-        for (int i = 0; i < *n; ++i) zx[i] = zx[i] * a;
+        zscal_unit(best_isa(), *n, a, zx);
         return;
     }
     std::ptrdiff_t ix = 0;

@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
+#include "kernels/simd/isa.h"
+#include "kernels/vector_engine.h"
+#include "oracle/vector/vector_plain.h"
 #include "support/matrix.h"
+#include "support/special_values.h"
 
 namespace {
 
@@ -227,6 +234,195 @@ TEST(VectorKernels, NormAcrossTheExponentRange) {
         const double ref = static_cast<double>(std::sqrt(sum));
         EXPECT_LE(std::fabs(qiv::DZNRM2(&n, v.data(), &one) - ref), 4 * 0x1p-53 * ref) << trial;
     }
+}
+
+// The vector engine against the plain loops, bit for bit (any NaN for any
+// NaN), on every instruction-set path the processor has: lengths around the
+// register widths, uniform data, data with infinities, NaNs and signed zeros,
+// and sparse data (zeros and ties of magnitude), special factors, and walks
+// with unit, negative and matrix-row increments (two rows of one matrix
+// interleave). Sentinels around the vectors catch stray writes.
+class VectorFast : public testing::TestWithParam<qiv::Isa> {
+   protected:
+    void SetUp() override {
+        if (!qiv::isa_supported(GetParam()))
+            GTEST_SKIP() << "processor lacks " << qiv::isa_name(GetParam());
+    }
+};
+
+using qivtest::Data;
+
+V drawn(int len, Data d, qivtest::Rng& rng) {
+    V v(len);
+    for (auto& z : v) z = qivtest::draw(d, rng, 1.0, 6);
+    return v;
+}
+
+// A buffer of len drawn elements between sentinels: the kernels work on
+// p() = &buf[4] .. and must leave the sentinels alone.
+V padded(int len, Data d, qivtest::Rng& rng) {
+    V v = drawn(len, d, rng);
+    V buf(len + 8);
+    for (std::size_t k = 0; k < buf.size(); ++k) buf[k] = qivtest::sentinel(k);
+    std::copy(v.begin(), v.end(), buf.begin() + 4);
+    return buf;
+}
+
+zcomplex factor(qivtest::Rng& rng) {
+    switch (rng.below(6)) {
+        case 0: return {qivtest::special_part(rng), rng.uniform()};
+        case 1: return {rng.uniform(), qivtest::special_part(rng)};
+        case 2: return qivtest::signed_zero(rng);
+        default: return rng.z();
+    }
+}
+
+TEST_P(VectorFast, UnitStrideKernelsMatchPlainLoops) {
+    const qiv::Isa isa = GetParam();
+    qivtest::Rng rng(1800);
+    for (Data d : {Data::uniform, Data::specials, Data::sparse}) {
+        for (int n = 1; n <= 40; n += (n < 20 ? 1 : 7)) {
+            SCOPED_TRACE(testing::Message() << "n " << n << " data " << static_cast<int>(d));
+            const zcomplex a = factor(rng);
+            const double da = rng.below(4) == 0 ? qivtest::special_part(rng) : rng.uniform();
+            const V x = padded(n, d, rng);
+            V y = padded(n, d, rng), want = y;
+            qiv::zaxpy_unit(isa, n, a, &x[4], &y[4]);
+            qivoracle::zaxpy_plain(n, a, &x[4], &want[4]);
+            EXPECT_TRUE(same(y, want));
+            qiv::zscal_unit(isa, n, a, &y[4]);
+            qivoracle::zscal_plain(n, a, &want[4]);
+            EXPECT_TRUE(same(y, want));
+            qiv::zdscal_unit(isa, n, da, &y[4]);
+            qivoracle::zdscal_plain(n, da, &want[4]);
+            EXPECT_TRUE(same(y, want));
+            EXPECT_TRUE(same_bits(qiv::dzasum_unit(isa, n, &x[4]), qivoracle::dzasum_plain(n, &x[4])));
+            if (n >= 2) {
+                EXPECT_EQ(qiv::izamax_unit(isa, n, &x[4]), qivoracle::izamax_plain(n, &x[4]));
+            }
+            // The update and the index of the largest new element in one pass.
+            const int got = qiv::zaxpy_izamax_unit(isa, n, a, &x[4], &y[4]);
+            qivoracle::zaxpy_plain(n, a, &x[4], &want[4]);
+            EXPECT_TRUE(same(y, want));
+            EXPECT_EQ(got, qivoracle::izamax_plain(n, &want[4]));
+        }
+    }
+}
+
+// The first index of the largest magnitude: equal magnitudes in different
+// lanes and units, a NaN first element, NaNs and infinities elsewhere.
+TEST_P(VectorFast, IndexOfLargestKeepsTheFirstOfEqualMagnitudes) {
+    const qiv::Isa isa = GetParam();
+    qivtest::Rng rng(1801);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = 2 + rng.below(37);
+        V x(n);
+        for (auto& z : x) z = {0.25 * rng.below(4), -0.25 * rng.below(3)};
+        for (int k = rng.below(4); k > 0; --k) {
+            const double p = rng.below(3) == 0 ? nan : (rng.below(2) ? inf : 2.0);
+            x[rng.below(n)] = {p, -0.5};
+        }
+        EXPECT_EQ(qiv::izamax_unit(isa, n, x.data()), qivoracle::izamax_plain(n, x.data()))
+            << "trial " << trial;
+        // The same ties after an update that adds zeros (x unchanged).
+        const V zeros(n, zcomplex{0.0, 0.0});
+        V y = x;
+        EXPECT_EQ(qiv::zaxpy_izamax_unit(isa, n, zcomplex{0.5, -2.0}, zeros.data(), y.data()),
+                  qivoracle::izamax_plain(n, x.data()))
+            << "trial " << trial;
+    }
+}
+
+TEST_P(VectorFast, RotationsAndReflectorsMatchPlainLoops) {
+    const qiv::Isa isa = GetParam();
+    qivtest::Rng rng(1802);
+    for (Data d : {Data::uniform, Data::specials}) {
+        for (int n = 1; n <= 13; ++n) {
+            SCOPED_TRACE(testing::Message() << "n " << n << " data " << static_cast<int>(d));
+            const double c = rng.below(5) == 0 ? qivtest::special_part(rng) : rng.uniform();
+            const zcomplex s = factor(rng);
+            // Separate vectors with unit, negative and strided walks.
+            for (int incx : {1, -1, 3}) {
+                for (int incy : {1, -2}) {
+                    const int lx = (n - 1) * std::abs(incx) + 1, ly = (n - 1) * std::abs(incy) + 1;
+                    V x = padded(lx, d, rng), y = padded(ly, d, rng), wx = x, wy = y;
+                    const std::ptrdiff_t ox = 4 + qiv::walk_start(n, incx);
+                    const std::ptrdiff_t oy = 4 + qiv::walk_start(n, incy);
+                    qiv::zrot_walk(isa, qiv::RotArgs{n, &x[ox], incx, &y[oy], incy, c, s});
+                    qivoracle::zrot_plain(n, &wx[ox], incx, &wy[oy], incy, c, s);
+                    EXPECT_TRUE(same(x, wx) && same(y, wy)) << incx << " " << incy;
+                }
+            }
+            // Two rows of a matrix with leading dimension 5.
+            const int ld = 5;
+            V m = padded(ld * n, d, rng), wm = m;
+            qiv::zrot_walk(isa, qiv::RotArgs{n, &m[5], ld, &m[6], ld, c, s});
+            qivoracle::zrot_plain(n, &wm[5], ld, &wm[6], ld, c, s);
+            EXPECT_TRUE(same(m, wm));
+
+            // Reflectors: three columns of n rows (step 1), three rows of n
+            // columns (step ld).
+            const zcomplex s2 = factor(rng), s3 = rng.z(), t1 = rng.z(), t2 = factor(rng),
+                           t3 = rng.z();
+            V h = padded(ld * (n + 2), d, rng), wh = h;
+            qiv::refl3_apply(isa, qiv::Refl3Args{n, &h[4], &h[4 + ld], &h[4 + 2 * ld], 1, s2, s3,
+                                                 t1, t2, t3});
+            qivoracle::refl3_plain(n, &wh[4], &wh[4 + ld], &wh[4 + 2 * ld], 1, s2, s3, t1, t2, t3);
+            EXPECT_TRUE(same(h, wh));
+            qiv::refl3_apply(isa, qiv::Refl3Args{n, &h[5], &h[6], &h[7], ld, s2, s3, t1, t2, t3});
+            qivoracle::refl3_plain(n, &wh[5], &wh[6], &wh[7], ld, s2, s3, t1, t2, t3);
+            EXPECT_TRUE(same(h, wh));
+        }
+    }
+}
+
+// Chains of reflectors as the sweep's bulges apply them, from the left to
+// columns and from the right to rows, with lanes that join the chain late.
+TEST_P(VectorFast, ReflectorChainsMatchPlainLoops) {
+    const qiv::Isa isa = GetParam();
+    qivtest::Rng rng(1804);
+    for (int trial = 0; trial < 120; ++trial) {
+        const int nb = 1 + rng.below(6), n = 1 + rng.below(19);
+        const bool left = trial % 2 == 0;
+        const int rows = left ? 2 * nb + 1 : n, cols = left ? n : 2 * nb + 1, ld = rows + 1;
+        const Data d = trial % 3 == 0 ? Data::specials : Data::uniform;
+        V a = padded(ld * cols, d, rng), want = a;
+        V v = drawn(3 * nb, d, rng);
+        const std::ptrdiff_t vstep = trial % 4 < 2 ? 3 : -3;
+        const zcomplex* v0 = vstep > 0 ? v.data() : v.data() + 3 * (nb - 1);
+        const int fmin = rng.below(n + 1), f0 = rng.below(n + 2 * nb + 1);
+        const std::ptrdiff_t step = left ? ld : 1, across = left ? 1 : ld;
+        const std::ptrdiff_t base = 4 + 2 * (nb - 1) * across;
+        qiv::refl3_chain(isa, qiv::Refl3ChainArgs{n, &a[base], step, across, nb, v0, vstep, fmin,
+                                                  f0, left});
+        qivoracle::refl3_chain_plain(n, &want[base], step, across, nb, v0, vstep, fmin, f0, left);
+        EXPECT_TRUE(same(a, want)) << "trial " << trial;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Isas, VectorFast,
+                         testing::Values(qiv::Isa::baseline, qiv::Isa::avx2, qiv::Isa::avx512),
+                         [](const testing::TestParamInfo<qiv::Isa>& i) {
+                             return std::string(qiv::isa_name(i.param));
+                         });
+
+// The public kernels take the fast path only where elements are independent:
+// vectors that overlap with a shift run the plain loop, whose order decides.
+TEST(VectorKernels, OverlappingVectorsKeepThePlainOrder) {
+    const int n = 9;
+    const zcomplex a{0.5, -0.25}, s{0.48, -0.64};
+    const double c = 0.6;
+    V buf = random_vector(n + 2, 5), want = buf;
+    qiv::ZAXPY(&n, &a, &buf[0], &one, &buf[1], &one);
+    qivoracle::zaxpy_plain(n, a, &want[0], &want[1]);
+    EXPECT_TRUE(same(buf, want));
+    qiv::ZROT(&n, &buf[0], &one, &buf[2], &one, &c, &s);
+    qivoracle::zrot_plain(n, &want[0], 1, &want[2], 1, c, s);
+    EXPECT_TRUE(same(buf, want));
+    V same_vec = random_vector(n, 6), want_same = same_vec;
+    qiv::ZAXPY(&n, &a, same_vec.data(), &one, same_vec.data(), &one);
+    qivoracle::zaxpy_plain(n, a, want_same.data(), want_same.data());
+    EXPECT_TRUE(same(same_vec, want_same));
 }
 
 }  // namespace

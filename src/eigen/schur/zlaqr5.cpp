@@ -4,7 +4,11 @@
 // bulge that reaches the bottom with room for a 2-by-2 bulge only leaves
 // through a 2-element reflector.
 //
-// Near the diagonal every reflector is applied element by element. With
+// Near the diagonal every reflector is applied element by element, each
+// element receiving exactly the operations of the plain loop; the vector
+// engine (kernels/vector_engine.h) handles several rows or columns per
+// register, and applies the chain's left updates (and its accumulation into
+// U or Z) bulge after bulge with each row or column held in registers. With
 // accumulation (KACC22 = 1 or 2) the right-hand transformations of one
 // passage of the chain over the columns INCOL+1..INCOL+KDU are collected in
 // the KDU-by-KDU unitary U, and the rows above and the columns right of the
@@ -22,6 +26,7 @@
 #include "householder/householder.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -42,15 +47,11 @@ void right3(View x, int j1, int j2, int c, const zcomplex* vm) {
     const zcomplex t1 = vm[0];
     const zcomplex t2 = t1 * conj(vm[1]);
     const zcomplex t3 = t1 * conj(vm[2]);
-    for (int j = j1; j <= j2; ++j) {
-        zcomplex& x1 = x(j, c + 1);
-        zcomplex& x2 = x(j, c + 2);
-        zcomplex& x3 = x(j, c + 3);
-        const zcomplex refsum = x1 + vm[1] * x2 + vm[2] * x3;
-        x1 = x1 - refsum * t1;
-        x2 = x2 - refsum * t2;
-        x3 = x3 - refsum * t3;
-    }
+    // Row j: refsum = x1 + v2*x2 + v3*x3, then x_k -= refsum*t_k; the rows
+    // are independent and go through the vector engine several at a time.
+    if (j2 < j1) return;
+    refl3_apply(best_isa(), Refl3Args{j2 - j1 + 1, &x(j1, c + 1), &x(j1, c + 2), &x(j1, c + 3), 1,
+                                      vm[1], vm[2], t1, t2, t3});
 }
 
 // Left application of the conjugate transpose of the 3-element reflector to
@@ -61,15 +62,12 @@ void left3(View h, int r, int j1, int j2, const zcomplex* vm) {
     const zcomplex t3 = t1 * vm[2];
     const zcomplex c2 = conj(vm[1]);
     const zcomplex c3 = conj(vm[2]);
-    for (int j = j1; j <= j2; ++j) {
-        zcomplex& x1 = h(r + 1, j);
-        zcomplex& x2 = h(r + 2, j);
-        zcomplex& x3 = h(r + 3, j);
-        const zcomplex refsum = x1 + c2 * x2 + c3 * x3;
-        x1 = x1 - refsum * t1;
-        x2 = x2 - refsum * t2;
-        x3 = x3 - refsum * t3;
-    }
+    // Column j: refsum = x1 + conj(v2)*x2 + conj(v3)*x3, then x_k -=
+    // refsum*t_k; the columns are independent and go through the vector
+    // engine several at a time.
+    if (j2 < j1) return;
+    zcomplex* x1 = &h(r + 1, j1);
+    refl3_apply(best_isa(), Refl3Args{j2 - j1 + 1, x1, x1 + 1, x1 + 2, h.ld, c2, c3, t1, t2, t3});
 }
 
 // Right application of the 2-element reflector (tau, v2) to columns c+1, c+2
@@ -289,25 +287,43 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 if (k >= KTOP) deflate_in_sweep(H, k, lim);
             }
 
-            for (int m = mbot; m >= mtop; --m) {
-                const int k = krcol + 2 * (m - 1);
-                left3(H, k, std::max(KTOP, krcol + 2 * m), jbot, v + at(1, m, LDV));
+            // From the left, bulge M (leading bulge first) on its rows
+            // K+1..K+3 of columns max(KTOP, KRCOL+2M)..JBOT. Each column sees
+            // the bulges in that order; the vector engine carries a column's
+            // rows in registers from one bulge to the next.
+            const int jchain = std::max(KTOP, krcol + 2 * mtop);
+            if (mtop <= mbot && jchain <= jbot) {
+                const int ktop_row = krcol + 2 * (mbot - 1) + 1;  // row K+1 of the leading bulge
+                refl3_chain(best_isa(),
+                            Refl3ChainArgs{jbot - jchain + 1, &H(ktop_row, jchain), *ldh, 1,
+                                           mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                           KTOP - jchain, krcol + 2 * mbot - jchain, true});
             }
 
             if (accum) {
                 // Columns of U correspond to columns INCOL+1.. of H; rows
                 // outside the bulges' current reach are still those of I.
+                // Bulge M acts from the right on columns KMS+1..KMS+3 (KMS =
+                // K - INCOL), rows J1(M)..J2 with J1(M) = max(1, KTOP-INCOL,
+                // 2M-1); each row sees the bulges leading bulge first.
                 const int j2 = std::min(kdu, krcol + 2 * (mbot - 1) - incol + 5);
-                for (int m = mbot; m >= mtop; --m) {
-                    const int k = krcol + 2 * (m - 1);
-                    const int kms = k - incol;
-                    const int j1 = std::max(std::max(1, KTOP - incol), kms - (krcol - incol) + 1);
-                    right3(U, j1, j2, kms, v + at(1, m, LDV));
+                const int jlow = std::max(1, KTOP - incol);
+                const int j1top = std::max(jlow, 2 * mtop - 1);
+                if (mtop <= mbot && j1top <= j2) {
+                    const int kms = krcol + 2 * (mbot - 1) - incol;
+                    refl3_chain(best_isa(),
+                                Refl3ChainArgs{j2 - j1top + 1, &U(j1top, kms + 1), 1, U.ld,
+                                               mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                               jlow - j1top, 2 * mbot - 1 - j1top, false});
                 }
             } else if (WANTZ) {
+                // Every row ILOZ..IHIZ of Z sees every bulge, leading first.
                 const View Z{z, *ldz};
-                for (int m = mbot; m >= mtop; --m) {
-                    right3(Z, ILOZ, IHIZ, krcol + 2 * (m - 1), v + at(1, m, LDV));
+                if (mtop <= mbot && ILOZ <= IHIZ) {
+                    refl3_chain(best_isa(),
+                                Refl3ChainArgs{IHIZ - ILOZ + 1, &Z(ILOZ, krcol + 2 * (mbot - 1) + 1),
+                                               1, Z.ld, mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
+                                               0, 0, false});
                 }
             }
         }

@@ -14,6 +14,7 @@
 #include "frame/xerbla.h"
 #include "kernels/matvec.h"
 #include "kernels/vector.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -26,6 +27,19 @@ inline double cabs1(zcomplex z) { return DCABS1(&z); }
 
 // The complex product z*(t + 0i), all four real products formed.
 inline zcomplex times_real(zcomplex z, double t) { return z * zc(t, 0.0); }
+
+// ZAXPY(len, mult, a, 1, x, 1), then IZAMAX(len, x, 1): the update of x by a
+// column and the index of its largest element. The vector engine does both in
+// one pass (same bits, same index) unless ZAXPY would return at once or the
+// vectors overlap.
+int update_and_find_largest(int len, zcomplex mult, const zcomplex* a, zcomplex* x) {
+    const int ione = 1;
+    if (DCABS1(&mult) == 0.0 || !walks_disjoint(a, 1, x, 1, len)) {
+        ZAXPY(&len, &mult, a, &ione, x, &ione);
+        return IZAMAX(&len, x, &ione);
+    }
+    return zaxpy_izamax_unit(best_isa(), len, mult, a, x);
+}
 
 }  // namespace
 
@@ -294,15 +308,11 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                 const zcomplex mult = -times_real(x[j - 1], tscal);
                 if (upper) {
                     if (j > 1) {
-                        const int len = j - 1;
-                        ZAXPY(&len, &mult, &A(1, j), &ione, x, &ione);
-                        const int i = IZAMAX(&len, x, &ione);
+                        const int i = update_and_find_largest(j - 1, mult, &A(1, j), x);
                         xmax = cabs1(x[i - 1]);
                     }
                 } else if (j < N) {
-                    const int len = N - j;
-                    ZAXPY(&len, &mult, &A(j + 1, j), &ione, &x[j], &ione);
-                    const int i = j + IZAMAX(&len, &x[j], &ione);
+                    const int i = j + update_and_find_largest(N - j, mult, &A(j + 1, j), &x[j]);
                     xmax = cabs1(x[i - 1]);
                 }
             }

@@ -16,6 +16,7 @@
 #include "eigen/eigen.h"
 #include "frame/complex.h"
 #include "householder/householder.h"
+#include "oracle/eigen/eigen_plain.h"
 #include "support/hh_support.h"
 #include "support/matrix.h"
 
@@ -117,7 +118,9 @@ TEST(Zlaqr1, ZeroColumnAndOrdersWithoutWork) {
 // ---------------------------------------------------------------- ZLAQR5
 
 // A NaN with a payload of its own: marks the entries more than three places
-// below the diagonal, which the sweep neither reads nor writes.
+// below the diagonal, which the sweep never changes (the vector engine may
+// load some of them in a register of columns and store them back as they
+// were).
 const zcomplex far_mark = qivtest::sentinel(0xF00D);
 
 struct Case {
@@ -179,8 +182,9 @@ void copy_out(const Padded& p, Mat& m) {
 }
 
 // One sweep on copies of the input, every array inside sentinels: nothing
-// outside the described parts of H, Z, V, U, WV and WH may be written.
-Output run(const Case& c, const Input& in) {
+// outside the described parts of H, Z, V, U, WV and WH may be written. With
+// plain, the sweep with plain reflector loops (tests/oracle) runs instead.
+Output run(const Case& c, const Input& in, bool plain = false) {
     const int n = c.n;
     const int ldh = n + 3, ldz = n + 2;
     const int ihiz = c.ihiz < 0 ? n : c.ihiz;
@@ -195,9 +199,10 @@ Output run(const Case& c, const Input& in) {
     const auto v0 = V.block(), u0 = U.block(), wv0 = WV.block(), wh0 = WH.block();
     const int wantt = c.wantt ? 1 : 0, wantz = c.wantz ? 7 : 0;
 
-    qiv::ZLAQR5(&wantt, &wantz, &c.kacc22, &n, &c.ktop, &c.kbot, &c.nshfts, in.s.data(), H.data(),
-                &ldh, &c.iloz, &ihiz, Z.data(), &ldz, V.data(), &ldv, U.data(), &ldu, &nv,
-                WV.data(), &ldwv, &nh, WH.data(), &ldwh);
+    (plain ? qivoracle::zlaqr5_plain : qiv::ZLAQR5)(
+        &wantt, &wantz, &c.kacc22, &n, &c.ktop, &c.kbot, &c.nshfts, in.s.data(), H.data(), &ldh,
+        &c.iloz, &ihiz, Z.data(), &ldz, V.data(), &ldv, U.data(), &ldu, &nv, WV.data(), &ldwv, &nh,
+        WH.data(), &ldwh);
 
     EXPECT_TRUE(H.sentinels_intact()) << c.str();
     EXPECT_TRUE(Z.sentinels_intact()) << c.str();
@@ -320,6 +325,26 @@ TEST(Zlaqr5, SweepIsUnitarySimilarityKeepingHessenbergForm) {
     for (const Case& c : sweep_cases()) check_sweep(c, make_input(c));
     std::printf("[ ZLAQR5 ] largest similarity residual %.3f, unitarity %.3f (units of n*eps)\n",
                 g_worst_similarity, g_worst_unitarity);
+}
+
+// The reflector updates near the diagonal (bulge by bulge or as one chain
+// per step, several rows or columns per register) give the bits of the plain
+// loops, in both modes, with and without the Schur form and Z.
+TEST(Zlaqr5, SweepMatchesPlainReflectorLoopsBitForBit) {
+    for (Case c : sweep_cases()) {
+        for (const int kacc : {c.kacc22, 1}) {
+            c.kacc22 = kacc;
+            c.wantt = c.seed % 3 != 0;
+            c.wantz = c.seed % 4 != 1;
+            const Input in = make_input(c);
+            const Output fast = run(c, in), plain = run(c, in, true);
+            for (int j = 1; j <= c.n; ++j)
+                for (int i = 1; i <= c.n; ++i) {
+                    ASSERT_TRUE(same_bits(fast.h(i, j), plain.h(i, j))) << c.str() << " H " << i << "," << j;
+                    ASSERT_TRUE(same_bits(fast.z(i, j), plain.z(i, j))) << c.str() << " Z " << i << "," << j;
+                }
+        }
+    }
 }
 
 // The two modes round differently, and the bulge chase amplifies rounding

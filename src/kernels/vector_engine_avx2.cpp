@@ -1,0 +1,67 @@
+// The vector engine compiled for AVX2: 256-bit registers of two complex
+// elements.
+#include <algorithm>
+
+#include "frame/complex.h"
+#include "frame/types.h"
+#include "kernels/vector_engine.h"
+
+#include "kernels/simd/target_avx2.h"
+
+#include "kernels/simd/avx2.h"
+
+namespace qiv {
+namespace {
+
+struct Avx2Extra {
+    using V = __m256d;
+    static V gather(const zcomplex* p, std::ptrdiff_t step) {
+        return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(&p->re)),
+                                    _mm_loadu_pd(&p[step].re), 1);
+    }
+    static void scatter(zcomplex* p, std::ptrdiff_t step, V v) {
+        _mm_storeu_pd(&p->re, _mm256_castpd256_pd128(v));
+        _mm_storeu_pd(&p[step].re, _mm256_extractf128_pd(v, 1));
+    }
+    // n < 2: element 0 only.
+    static V load(const zcomplex* p, std::ptrdiff_t, int) {
+        return _mm256_insertf128_pd(_mm256_setzero_pd(), _mm_loadu_pd(&p->re), 0);
+    }
+    static void store(zcomplex* p, std::ptrdiff_t, int, V v) {
+        _mm_storeu_pd(&p->re, _mm256_castpd256_pd128(v));
+    }
+    static V abs(V v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    static V from_lane(V upd, V old, int k) { return k == 1 ? _mm256_blend_pd(old, upd, 0xc) : old; }
+    static void keep_greater(V v, V idx, V& best, V& besti) {
+        const V m = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
+        best = _mm256_blendv_pd(best, v, m);
+        besti = _mm256_blendv_pd(besti, idx, m);
+    }
+};
+
+}  // namespace
+}  // namespace qiv
+
+#include "kernels/vector_engine_body.h"
+
+namespace qiv {
+
+void zaxpy_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    zaxpy_body<Avx2Ops>(n, a, x, y);
+}
+void zscal_unit_avx2(int n, zcomplex a, zcomplex* x) { zscal_body<Avx2Ops>(n, a, x); }
+void zdscal_unit_avx2(int n, double a, zcomplex* x) { zdscal_body<Avx2Ops>(n, a, x); }
+int izamax_unit_avx2(int n, const zcomplex* x) { return izamax_body<Avx2Ops, Avx2Extra>(n, x); }
+double dzasum_unit_avx2(int n, const zcomplex* x) { return dzasum_body<Avx2Ops, Avx2Extra>(n, x); }
+void zrot_walk_avx2(const RotArgs& r) { zrot_body<Avx2Ops, Avx2Extra>(r); }
+void refl3_apply_avx2(const Refl3Args& r) { refl3_body<Avx2Ops, Avx2Extra>(r); }
+
+void refl3_chain_avx2(const Refl3ChainArgs& r) { refl3_chain_body<Avx2Ops, Avx2Extra>(r); }
+
+int zaxpy_izamax_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_izamax_body<Avx2Ops, Avx2Extra>(n, a, x, y);
+}
+
+}  // namespace qiv
+
+#include "kernels/simd/target_end.h"
