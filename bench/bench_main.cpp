@@ -84,7 +84,9 @@ int main(int argc, char** argv) {
 
     // The processor and the tuning table the kernels chose for it, so that
     // tables from different hosts can be told apart.
-    const qiv::CpuName name = qiv::cpu_name();
+    qiv::CpuName name = qiv::cpu_name();
+    for (int i = static_cast<int>(std::strlen(name.name)) - 1; i >= 0 && name.name[i] == ' '; --i)
+        name.name[i] = 0;
     const qiv::CpuId cpu = qiv::cpu_id();
     std::printf(
         "processor: %s family %d model %d, \"%s\"; L1 data %ld KiB, L2 %ld KiB; tuning table "

@@ -1,9 +1,9 @@
 // The ZGEMM engine written once for any vector width. Each per-instruction-set
 // unit (baseline.cpp, avx2.cpp, avx512.cpp) opens its region with
 // simd/target_<isa>.h, includes its vector-width wrapper, engines/common.h and
-// this file, and instantiates run<O, T> for each tuning table T. Everything here lives in an anonymous
-// namespace, so the three compilations never share a symbol: code built for
-// AVX-512 cannot be picked by the linker for the baseline path.
+// this file, and instantiates run<O, T> for each tuning table T. Everything here lives in an
+// anonymous namespace, so the three compilations never share a symbol: code built for AVX-512
+// cannot be picked by the linker for the baseline path.
 //
 // Split form. A unit is O::W complex elements held in two registers, one with
 // the real parts and one with the imaginary parts. The register tile is NR
@@ -518,7 +518,8 @@ template <class O, class T, int NR>
                 const int kc = imin(KC, g.k - pc);
                 const bool first = pc == 0, last = pc + kc == g.k;
                 for (int u = 0; u < units; ++u)
-                    pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc, pack + u * KC * 2 * W);
+                    pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc,
+                                   pack + u * KC * 2 * W);
                 for (int ir = 0; ir < mc; ir += NR) {
                     with_width<NR>(imin(NR, mc - ir), [&](auto w) {
                         constexpr int nr = decltype(w)::value;

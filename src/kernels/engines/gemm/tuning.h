@@ -13,9 +13,10 @@
 // processor existed. They have not been measured again: the project's
 // current host is a Zen 5, and a Zen 4 table is only changed after runs on
 // a Zen 4. Zen 5 (AMD family 26): measured on the project's Zen 5 host (see
-// engines/NOTES.md). Every other processor gets the Zen 4 values, which
-// assume what every AVX-512 processor has (32 vector registers) and a
-// second-level cache of 1 MiB or more for the blocks of A.
+// engines/NOTES.md), with the Zen 4 values as the best found. Every other
+// processor gets the Zen 4 values, which assume what every AVX-512
+// processor has (32 vector registers) and a second-level cache of 1 MiB or
+// more for the blocks of A.
 #pragma once
 
 #include "kernels/simd/cpu.h"
@@ -55,26 +56,14 @@ struct GemmZen4<8> {
     static constexpr int NC_F = 32, MC_F = 48, KC_F = 64;
 };
 
-// Zen 5 runs the AVX-512 kernels; the narrower paths keep the Zen 4 values
-// (they run on a Zen 5 only when forced, as in the tests).
-struct GemmZen5Avx512 {
-    static constexpr int W = 8;
-    static constexpr int NR = 12;
-    static constexpr int MC_N = 336, KC_N = 96;
-    static constexpr int NR_TC = 8;
-    static constexpr int MC_T = 16, NC_T = 168, KC_T = 72;
-    static constexpr int NC_F = 32, MC_F = 48, KC_F = 64;
-};
-
 // The table type for processor kind T and width W. Equal tables are one
-// type, so no kernel is compiled twice for the same values.
+// type, so no kernel is compiled twice for the same values. Zen 5 uses the
+// Zen 4 values: none of the other block sizes and inner-loop forms measured
+// on the Zen 5 host was faster (engines/NOTES.md lists them). Different
+// values for a processor kind go into a specialisation of GemmTable.
 template <Tuning T, int W>
 struct GemmTable {
     using type = GemmZen4<W>;
-};
-template <>
-struct GemmTable<Tuning::zen5, 8> {
-    using type = GemmZen5Avx512;
 };
 
 // Calls f(table) with a value of the table type for processor kind t and

@@ -13,10 +13,12 @@
 namespace qiv {
 
 void trsm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
-    with_trmat_table<Sse2Ops::W>(tuning, [&](auto table) { trsm_run<Sse2Ops, decltype(table)>(t); });
+    with_trmat_table<Sse2Ops::W>(tuning,
+                                 [&](auto table) { trsm_run<Sse2Ops, decltype(table)>(t); });
 }
 void trmm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
-    with_trmat_table<Sse2Ops::W>(tuning, [&](auto table) { trmm_run<Sse2Ops, decltype(table)>(t); });
+    with_trmat_table<Sse2Ops::W>(tuning,
+                                 [&](auto table) { trmm_run<Sse2Ops, decltype(table)>(t); });
 }
 
 }  // namespace qiv

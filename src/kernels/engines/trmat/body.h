@@ -2,8 +2,9 @@
 // per-instruction-set unit (baseline.cpp, avx2.cpp, avx512.cpp) opens its
 // region with simd/target_<isa>.h, includes its vector-width wrapper,
 // engines/common.h and this file, and instantiates trsm_run<O, T> and
-// trmm_run<O, T> for each tuning table T. Everything here lives in an anonymous namespace, so the
-// compilations for different instruction sets never share a symbol.
+// trmm_run<O, T> for each tuning table T. Everything here lives in an
+// anonymous namespace, so the compilations for different instruction sets
+// never share a symbol.
 //
 // The cases fall into four structures, one file each, on a shared tile layer
 // (tiles.h); the tile sizes come from the tuning table T (one of the TrmatTable

@@ -162,8 +162,8 @@ template <class O, int NR, int MU, class Op, class Edge, class Units, class Mult
 
 // A tile of one unit, whole or masked as `rows` says.
 template <class O, int NR, class Op, class Units, class Mult>
-[[gnu::always_inline]] inline void unit_tile(int kc, Units units, Mult mult, int rows,
-                                             zcomplex* c, idx ldc) {
+[[gnu::always_inline]] inline void unit_tile(int kc, Units units, Mult mult, int rows, zcomplex* c,
+                                             idx ldc) {
     if (rows == O::W) {
         tile<O, NR, 1, Op, WholeUnits>(kc, units, mult, rows, c, ldc);
     } else {

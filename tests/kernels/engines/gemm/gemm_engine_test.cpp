@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "kernels/gemm.h"
 #include "kernels/engines/gemm/engine.h"
+#include "kernels/gemm.h"
 #include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 #include "oracle/gemm/gemm_plain.h"
@@ -154,14 +154,15 @@ void check(const Case& t, Fast&& fast) {
 // The engine of one instruction set, behind the same argument list; it is
 // only called where ZGEMM would call it (ALPHA not zero, no quick return).
 auto engine_of(Isa isa, Tuning tuning) {
-    return [isa, tuning](const char* ta, const char* tb, const int* m, const int* n, const int* k,
-                 const zcomplex* alpha, const zcomplex* a, const int* lda, const zcomplex* b,
-                 const int* ldb, const zcomplex* beta, zcomplex* c, const int* ldc) {
-        if (*m == 0 || *n == 0 || (qiv::is_one(*beta) && *k == 0)) return;
-        const qiv::GemmArgs g{op_of(ta), op_of(tb), *m,   *n,    *k, *alpha, a,
-                              *lda,      b,         *ldb, *beta, c,  *ldc};
-        qiv::gemm_engine(isa, tuning, g);
-    };
+    return
+        [isa, tuning](const char* ta, const char* tb, const int* m, const int* n, const int* k,
+                      const zcomplex* alpha, const zcomplex* a, const int* lda, const zcomplex* b,
+                      const int* ldb, const zcomplex* beta, zcomplex* c, const int* ldc) {
+            if (*m == 0 || *n == 0 || (qiv::is_one(*beta) && *k == 0)) return;
+            const qiv::GemmArgs g{op_of(ta), op_of(tb), *m,   *n,    *k, *alpha, a,
+                                  *lda,      b,         *ldb, *beta, c,  *ldc};
+            qiv::gemm_engine(isa, tuning, g);
+        };
 }
 
 // Every instruction set with every tuning table: the tables change only
@@ -173,8 +174,7 @@ class GemmFast : public ::testing::TestWithParam<std::tuple<Isa, Tuning>> {
     static Tuning tuning() { return std::get<1>(GetParam()); }
 
     void SetUp() override {
-        if (!qiv::isa_supported(isa()))
-            GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
+        if (!qiv::isa_supported(isa())) GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
     }
 
     // Random cases with m, n, k drawn from the given sizes.
@@ -359,14 +359,14 @@ TEST_P(GemmFast, ZeroTimesInfinityIsNotSkipped) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    IsaTuning, GemmFast,
-    ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
-                       ::testing::ValuesIn(qiv::all_tunings)),
-    [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
-        return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
-               qiv::tuning_name(std::get<1>(p.param));
-    });
+INSTANTIATE_TEST_SUITE_P(IsaTuning, GemmFast,
+                         ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2,
+                                                              Isa::avx512),
+                                            ::testing::ValuesIn(qiv::all_tunings)),
+                         [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
+                             return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
+                                    qiv::tuning_name(std::get<1>(p.param));
+                         });
 
 // ZGEMM itself (argument checks, quick returns, ALPHA = 0, then the engine of
 // the best instruction set) against the plain loops, ALPHA = 0 and empty

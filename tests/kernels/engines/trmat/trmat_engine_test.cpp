@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "frame/complex.h"
+#include "kernels/engines/trmat/engine.h"
 #include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 #include "kernels/trmat.h"
-#include "kernels/engines/trmat/engine.h"
 #include "oracle/trmat/trmat_plain.h"
 #include "support/matrix.h"
 #include "support/special_values.h"
@@ -159,8 +159,9 @@ qiv::TrOp op_of(const char* t) {
 // The engine of one instruction set, called where ZTRSM and ZTRMM call it
 // (no empty B, ALPHA not zero).
 auto engine_of(Isa isa, Tuning tuning) {
-    return [isa, tuning](bool solve, const Options& o, const int* m, const int* n, const zcomplex* alpha,
-                 const zcomplex* a, const int* lda, zcomplex* b, const int* ldb) {
+    return [isa, tuning](bool solve, const Options& o, const int* m, const int* n,
+                         const zcomplex* alpha, const zcomplex* a, const int* lda, zcomplex* b,
+                         const int* ldb) {
         if (*m == 0 || *n == 0) return;
         const qiv::TrmatArgs g{o.side[0] == 'L',
                                o.uplo[0] == 'U',
@@ -189,8 +190,7 @@ class TrmatFast : public ::testing::TestWithParam<std::tuple<Isa, Tuning>> {
     static Tuning tuning() { return std::get<1>(GetParam()); }
 
     void SetUp() override {
-        if (!qiv::isa_supported(isa()))
-            GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
+        if (!qiv::isa_supported(isa())) GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
     }
 
     // Random cases of every routine and option combination with sizes drawn
@@ -280,14 +280,14 @@ TEST_P(TrmatFast, IdentityRightHandSides) {
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    IsaTuning, TrmatFast,
-    ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
-                       ::testing::ValuesIn(qiv::all_tunings)),
-    [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
-        return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
-               qiv::tuning_name(std::get<1>(p.param));
-    });
+INSTANTIATE_TEST_SUITE_P(IsaTuning, TrmatFast,
+                         ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2,
+                                                              Isa::avx512),
+                                            ::testing::ValuesIn(qiv::all_tunings)),
+                         [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
+                             return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
+                                    qiv::tuning_name(std::get<1>(p.param));
+                         });
 
 // ZTRSM and ZTRMM themselves (argument checks, quick returns, ALPHA = 0, then
 // the engine of the best instruction set) against the plain loops.
