@@ -55,7 +55,7 @@ void add_gemm_rows(Rows& rows, const Options& opt) {
     const int plain_max = opt.quick ? 256 : 512;
     const char* const combos[][2] = {{"N", "N"}, {"N", "C"}, {"C", "N"}};
     for (const auto& tt : combos) {
-        for (const int n : {256, 512, 1024, 2000}) {
+        for (const int n : {256, 512, 1000, 2000}) {
             Row r;
             r.routine = std::string("ZGEMM ") + tt[0] + tt[1];
             r.shape = "n x n x n, n=" + std::to_string(n);

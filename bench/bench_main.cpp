@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "bench.h"
+#include "kernels/simd/cpu.h"
+#include "kernels/simd/isa.h"
 
 namespace qivbench {
 
@@ -80,6 +82,17 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The processor and the tuning table the kernels chose for it, so that
+    // tables from different hosts can be told apart.
+    qiv::CpuName name = qiv::cpu_name();
+    for (int i = static_cast<int>(std::strlen(name.name)) - 1; i >= 0 && name.name[i] == ' '; --i)
+        name.name[i] = 0;
+    const qiv::CpuId cpu = qiv::cpu_id();
+    std::printf(
+        "processor: %s family %d model %d, \"%s\"; L1 data %ld KiB, L2 %ld KiB; tuning table "
+        "%s, %s kernels\n",
+        name.vendor, cpu.family, cpu.model, name.name, cpu.l1d_bytes / 1024, cpu.l2_bytes / 1024,
+        qiv::tuning_name(qiv::host_tuning()), qiv::isa_name(qiv::best_isa()));
     const Machine mach = measure_machine(opt);
     std::printf(
         "machine: %s kernels; peak %.1f GFLOP/s (independent vector multiplies and adds, "

@@ -4,6 +4,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <string>
+
+#include "kernels/simd/cpu.h"
 
 namespace {
 
@@ -138,6 +142,59 @@ TEST(Iparmq, TableRows) {
     EXPECT_EQ(iparmq(17, "ZLAQR0", 1, 10), 10);
     EXPECT_EQ(iparmq(11, "ZLAQR0", 1, 10), -1);
     EXPECT_EQ(iparmq(18, "ZLAQR0", 1, 10), -1);
+}
+
+// The kernels' tuning table follows vendor and family: AMD family 25 is
+// Zen 4, 26 is Zen 5, anything else gets the default.
+TEST(KernelTuning, TableFollowsVendorAndFamily) {
+    using qiv::CpuVendor;
+    using qiv::Tuning;
+    const auto pick = [](CpuVendor v, int family, int model) {
+        qiv::CpuId c;
+        c.vendor = v;
+        c.family = family;
+        c.model = model;
+        c.l1d_bytes = 32 * 1024;
+        c.l2_bytes = 1024 * 1024;
+        return qiv::tuning_for(c);
+    };
+    EXPECT_EQ(pick(CpuVendor::amd, 25, 0x11), Tuning::zen4);
+    EXPECT_EQ(pick(CpuVendor::amd, 25, 0x61), Tuning::zen4);
+    EXPECT_EQ(pick(CpuVendor::amd, 26, 0x02), Tuning::zen5);
+    EXPECT_EQ(pick(CpuVendor::amd, 26, 0x44), Tuning::zen5);
+    EXPECT_EQ(pick(CpuVendor::amd, 23, 0x31), Tuning::generic);
+    EXPECT_EQ(pick(CpuVendor::intel, 6, 0x8f), Tuning::generic);
+    EXPECT_EQ(pick(CpuVendor::other, 26, 0x02), Tuning::generic);
+    EXPECT_EQ(pick(CpuVendor::amd, 0, 0), Tuning::generic);  // no description at all
+}
+
+// What the tuning reads about the host agrees with what the operating system
+// reports (Linux: /proc/cpuinfo), and the host's table is the one its
+// description selects.
+TEST(KernelTuning, HostDescriptionMatchesTheSystem) {
+    const qiv::CpuId cpu = qiv::cpu_id();
+    EXPECT_EQ(qiv::host_tuning(), qiv::tuning_for(cpu));
+    const qiv::CpuName name = qiv::cpu_name();
+    if (std::strcmp(name.vendor, "AuthenticAMD") == 0) {
+        EXPECT_EQ(cpu.vendor, qiv::CpuVendor::amd);
+    } else if (std::strcmp(name.vendor, "GenuineIntel") == 0) {
+        EXPECT_EQ(cpu.vendor, qiv::CpuVendor::intel);
+    }
+    std::ifstream info("/proc/cpuinfo");
+    if (!info) GTEST_SKIP() << "no /proc/cpuinfo to compare with";
+    int family = -1, model = -1;
+    std::string line;
+    while (std::getline(info, line) && (family < 0 || model < 0)) {
+        const auto value = [&] { return std::stoi(line.substr(line.find(':') + 1)); };
+        if (line.rfind("cpu family", 0) == 0) family = value();
+        if (line.rfind("model\t", 0) == 0) model = value();
+    }
+    if (family < 0 || model < 0) GTEST_SKIP() << "no family and model in /proc/cpuinfo";
+    if (cpu.family == 0) GTEST_SKIP() << "the runtime keeps no processor description";
+    EXPECT_EQ(cpu.family, family);
+    EXPECT_EQ(cpu.model, model);
+    EXPECT_GT(cpu.l1d_bytes, 0);
+    EXPECT_GE(cpu.l2_bytes, cpu.l1d_bytes);
 }
 
 }  // namespace

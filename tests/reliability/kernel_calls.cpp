@@ -159,7 +159,11 @@ std::vector<Call> trmat_calls(const KernelTarget& t, const std::vector<std::arra
                                                            unit,  m,        n,
                                                            alpha, zp(p[0]), ld[0],
                                                            zp(p[1]), ld[1]};
-                                    (solve ? qiv::trsm_engine : qiv::trmm_engine)(t.isa, g);
+                                    if (solve) {
+                                        qiv::trsm_engine(t.isa, g);
+                                    } else {
+                                        qiv::trmm_engine(t.isa, g);
+                                    }
                                 }
                                 return 0;
                             };

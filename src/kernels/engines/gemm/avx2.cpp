@@ -13,7 +13,9 @@
 
 namespace qiv {
 
-void gemm_engine_avx2(const GemmArgs& g) { run<Avx2Ops>(g); }
+void gemm_engine_avx2(Tuning t, const GemmArgs& g) {
+    with_gemm_table<Avx2Ops::W>(t, [&](auto table) { run<Avx2Ops, decltype(table)>(g); });
+}
 
 }  // namespace qiv
 

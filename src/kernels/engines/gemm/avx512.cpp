@@ -13,7 +13,9 @@
 
 namespace qiv {
 
-void gemm_engine_avx512(const GemmArgs& g) { run<Avx512Ops>(g); }
+void gemm_engine_avx512(Tuning t, const GemmArgs& g) {
+    with_gemm_table<Avx512Ops::W>(t, [&](auto table) { run<Avx512Ops, decltype(table)>(g); });
+}
 
 }  // namespace qiv
 

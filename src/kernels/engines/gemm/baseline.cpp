@@ -13,7 +13,9 @@
 
 namespace qiv {
 
-void gemm_engine_baseline(const GemmArgs& g) { run<Sse2Ops>(g); }
+void gemm_engine_baseline(Tuning t, const GemmArgs& g) {
+    with_gemm_table<Sse2Ops::W>(t, [&](auto table) { run<Sse2Ops, decltype(table)>(g); });
+}
 
 }  // namespace qiv
 

@@ -1,9 +1,9 @@
 // The ZGEMM engine written once for any vector width. Each per-instruction-set
 // unit (baseline.cpp, avx2.cpp, avx512.cpp) opens its region with
 // simd/target_<isa>.h, includes its vector-width wrapper, engines/common.h and
-// this file, and instantiates run<O>. Everything here lives in an anonymous
-// namespace, so the three compilations never share a symbol: code built for
-// AVX-512 cannot be picked by the linker for the baseline path.
+// this file, and instantiates run<O, T> for each tuning table T. Everything here lives in an
+// anonymous namespace, so the three compilations never share a symbol: code built for AVX-512
+// cannot be picked by the linker for the baseline path.
 //
 // Split form. A unit is O::W complex elements held in two registers, one with
 // the real parts and one with the imaginary parts. The register tile is NR
@@ -23,7 +23,8 @@
 // columns j (op(B) read in place), and the accumulators are the TEMP sums.
 //
 // The wrapper O supplies the vector operations (simd/<isa>.h); the block
-// sizes come from GemmTuning<O::W> (tuning.h).
+// sizes come from the tuning table T, one of the GemmTable types of tuning.h
+// for width O::W, chosen per processor at the top of each call.
 #pragma once
 
 #ifndef QIV_KERNEL_TARGET
@@ -32,9 +33,6 @@
 
 namespace qiv {
 namespace {
-
-template <class O>
-using Blocks = GemmTuning<O::W>;
 
 // Where the broadcast operand S(l, c) lives in a column-major matrix:
 //  lrow: its columns run over l, S(l, c) at s[l*ld + c];
@@ -253,9 +251,9 @@ void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel
 // MC_N rows (the block of A stays in the second-level cache while every
 // column unit of C passes over it), units of W columns of C with their panel
 // of TEMP values, and tiles of NR rows with the tile in registers.
-template <class O>
+template <class O, class T>
 [[gnu::noinline]] void n_structure(const GemmArgs& g) {
-    constexpr int W = O::W, NR = Blocks<O>::NR, MC = Blocks<O>::MC_N, KC = Blocks<O>::KC_N;
+    constexpr int W = O::W, NR = T::NR, MC = T::MC_N, KC = T::KC_N;
     static_assert(KC * 2 * W * sizeof(double) <= gemm_engine_stack_bound, "panel too large");
     alignas(64) double panel[KC * 2 * W];
     const CInit init0 = is_zero(g.beta) ? CInit::zero : is_one(g.beta) ? CInit::keep : CInit::scale;
@@ -353,9 +351,8 @@ template <class O, int NR, SMode SM, bool ConjS>
 // register tiles whose partial sums are kept in acc between depth blocks.
 // op(B) is read in place: B(l, j) runs down a column, B(j, l) along a row.
 // NR columns per register tile (see run()).
-template <class O, int NR>
+template <class O, class T, int NR>
 [[gnu::noinline]] void t_structure(const GemmArgs& g) {
-    using T = Blocks<O>;
     constexpr int W = O::W, MCU = T::MC_T / O::W, NC = T::NC_T, KC = T::KC_T;
     static_assert(T::MC_T % O::W == 0 && NC % NR == 0, "blocks must hold whole tiles");
     static_assert((MCU * KC + MCU * NC) * 2 * W * sizeof(double) <= gemm_engine_stack_bound,
@@ -501,9 +498,8 @@ void pack_b_unit(const GemmArgs& g, int j0, int nj, int l0, int kc, double* vp) 
     }
 }
 
-template <class O, int NR>
+template <class O, class T, int NR>
 [[gnu::noinline]] void t_structure_few_columns(const GemmArgs& g) {
-    using T = Blocks<O>;
     constexpr int W = O::W, NU = T::NC_F / W, MC = T::MC_F, KC = T::KC_F;
     static_assert(T::NC_F % W == 0 && MC % NR == 0, "blocks must hold whole units and tiles");
     static_assert((NU * KC + MC * NU) * 2 * W * sizeof(double) <= gemm_engine_stack_bound,
@@ -522,7 +518,8 @@ template <class O, int NR>
                 const int kc = imin(KC, g.k - pc);
                 const bool first = pc == 0, last = pc + kc == g.k;
                 for (int u = 0; u < units; ++u)
-                    pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc, pack + u * KC * 2 * W);
+                    pack_b_unit<O>(g, jc + u * W, imin(W, nc - u * W), pc, kc,
+                                   pack + u * KC * 2 * W);
                 for (int ir = 0; ir < mc; ir += NR) {
                     with_width<NR>(imin(NR, mc - ir), [&](auto w) {
                         constexpr int nr = decltype(w)::value;
@@ -565,21 +562,21 @@ inline bool spread_over_sets(idx ld, int nr) {
 // tile in place, one element from each of NR columns of a matrix (B, or A for
 // few columns of C). When those columns crowd into few cache sets, the tiles
 // take NR_TC columns instead, leaving ways for everything else.
-template <class O>
+template <class O, class T>
 void run(const GemmArgs& g) {
-    using T = Blocks<O>;
+    static_assert(T::W == O::W, "a table for another vector width");
     if (g.opa == GemmOp::none) {
-        n_structure<O>(g);
+        n_structure<O, T>(g);
     } else if (g.n <= T::NC_F && g.m > g.n) {
         if (spread_over_sets(g.lda, T::NR)) {
-            t_structure_few_columns<O, T::NR>(g);
+            t_structure_few_columns<O, T, T::NR>(g);
         } else {
-            t_structure_few_columns<O, T::NR_TC>(g);
+            t_structure_few_columns<O, T, T::NR_TC>(g);
         }
     } else if (g.opb != GemmOp::none || spread_over_sets(g.ldb, T::NR)) {
-        t_structure<O, T::NR>(g);
+        t_structure<O, T, T::NR>(g);
     } else {
-        t_structure<O, T::NR_TC>(g);
+        t_structure<O, T, T::NR_TC>(g);
     }
 }
 

@@ -3,18 +3,20 @@
 
 namespace qiv {
 
-void gemm_engine(Isa isa, const GemmArgs& g) {
+void gemm_engine(Isa isa, Tuning tuning, const GemmArgs& g) {
     switch (isa) {
         case Isa::avx512:
-            gemm_engine_avx512(g);
+            gemm_engine_avx512(tuning, g);
             return;
         case Isa::avx2:
-            gemm_engine_avx2(g);
+            gemm_engine_avx2(tuning, g);
             return;
         case Isa::baseline:
-            gemm_engine_baseline(g);
+            gemm_engine_baseline(tuning, g);
             return;
     }
 }
+
+void gemm_engine(Isa isa, const GemmArgs& g) { gemm_engine(isa, host_tuning(), g); }
 
 }  // namespace qiv

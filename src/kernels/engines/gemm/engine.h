@@ -24,6 +24,7 @@
 #include <cstddef>
 
 #include "frame/types.h"
+#include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 
 namespace qiv {
@@ -50,12 +51,17 @@ struct GemmArgs {
 constexpr std::size_t gemm_engine_stack_bound = 64 * 1024;
 
 // Computes C := ALPHA*op(A)*op(B) + BETA*C with the kernels of the given
-// instruction set, which the processor must support (see isa_supported).
+// instruction set, which the processor must support (see isa_supported), and
+// the block sizes of the given tuning table (any table on any processor: the
+// results are the same).
+void gemm_engine(Isa isa, Tuning tuning, const GemmArgs& g);
+
+// The same with the table of the processor running the code.
 void gemm_engine(Isa isa, const GemmArgs& g);
 
 // The engine compiled for each instruction set (engines/gemm/<isa>.cpp).
-void gemm_engine_baseline(const GemmArgs& g);
-void gemm_engine_avx2(const GemmArgs& g);
-void gemm_engine_avx512(const GemmArgs& g);
+void gemm_engine_baseline(Tuning tuning, const GemmArgs& g);
+void gemm_engine_avx2(Tuning tuning, const GemmArgs& g);
+void gemm_engine_avx512(Tuning tuning, const GemmArgs& g);
 
 }  // namespace qiv

@@ -1,21 +1,34 @@
-// Block sizes of the ZGEMM engine for each vector width (W complex elements
-// per split unit: 2 SSE2, 4 AVX2, 8 AVX-512). They change speed only, never
-// results. NR: accumulator pairs (columns or rows) of a register tile;
-// MC_N, KC_N: rows and depth of a block of A in the op(A) = A structure;
-// MC_T, NC_T, KC_T: rows, columns and depth of the transposed structure,
-// whose register tiles have NR columns, or NR_TC when the columns read in
-// place crowd into few cache sets;
-// NC_F, MC_F, KC_F: the transposed structure for at most NC_F columns of C
-// (columns packed, blocks of MC_F rows, depth blocks of KC_F).
+// Block sizes of the ZGEMM engine, one table per processor kind (see
+// kernels/simd/cpu.h) and vector width W (complex elements per split unit: 2
+// SSE2, 4 AVX2, 8 AVX-512). They change speed only, never results.
+//   NR: accumulator pairs (columns or rows) of a register tile;
+//   MC_N, KC_N: rows and depth of a block of A in the op(A) = A structure;
+//   MC_T, NC_T, KC_T: rows, columns and depth of the transposed structure,
+//     whose register tiles have NR columns, or NR_TC when the columns read in
+//     place crowd into few cache sets;
+//   NC_F, MC_F, KC_F: the transposed structure for at most NC_F columns of C
+//     (columns packed, blocks of MC_F rows, depth blocks of KC_F).
+//
+// Zen 4 (AMD family 25): the values the engine had before tables per
+// processor existed. They have not been measured again: the project's
+// current host is a Zen 5, and a Zen 4 table is only changed after runs on
+// a Zen 4. Zen 5 (AMD family 26): measured on the project's Zen 5 host (see
+// engines/NOTES.md), with the Zen 4 values as the best found. Every other
+// processor gets the Zen 4 values, which assume what every AVX-512
+// processor has (32 vector registers) and a second-level cache of 1 MiB or
+// more for the blocks of A.
 #pragma once
+
+#include "kernels/simd/cpu.h"
 
 namespace qiv {
 
 template <int W>
-struct GemmTuning;
+struct GemmZen4;
 
 template <>
-struct GemmTuning<2> {
+struct GemmZen4<2> {
+    static constexpr int W = 2;
     static constexpr int NR = 4;
     static constexpr int MC_N = 256, KC_N = 128;
     static constexpr int NR_TC = 4;
@@ -24,7 +37,8 @@ struct GemmTuning<2> {
 };
 
 template <>
-struct GemmTuning<4> {
+struct GemmZen4<4> {
+    static constexpr int W = 4;
     static constexpr int NR = 4;
     static constexpr int MC_N = 256, KC_N = 128;
     static constexpr int NR_TC = 4;
@@ -33,12 +47,40 @@ struct GemmTuning<4> {
 };
 
 template <>
-struct GemmTuning<8> {
+struct GemmZen4<8> {
+    static constexpr int W = 8;
     static constexpr int NR = 12;  // 24 accumulators of the 32 registers
     static constexpr int MC_N = 336, KC_N = 96;
     static constexpr int NR_TC = 8;
     static constexpr int MC_T = 16, NC_T = 168, KC_T = 72;
     static constexpr int NC_F = 32, MC_F = 48, KC_F = 64;
 };
+
+// The table type for processor kind T and width W. Equal tables are one
+// type, so no kernel is compiled twice for the same values. Zen 5 uses the
+// Zen 4 values: none of the other block sizes and inner-loop forms measured
+// on the Zen 5 host was faster (engines/NOTES.md lists them). Different
+// values for a processor kind go into a specialisation of GemmTable.
+template <Tuning T, int W>
+struct GemmTable {
+    using type = GemmZen4<W>;
+};
+
+// Calls f(table) with a value of the table type for processor kind t and
+// width W.
+template <int W, class F>
+void with_gemm_table(Tuning t, F&& f) {
+    switch (t) {
+        case Tuning::zen5:
+            f(typename GemmTable<Tuning::zen5, W>::type{});
+            return;
+        case Tuning::zen4:
+            f(typename GemmTable<Tuning::zen4, W>::type{});
+            return;
+        case Tuning::generic:
+            break;
+    }
+    f(typename GemmTable<Tuning::generic, W>::type{});
+}
 
 }  // namespace qiv

@@ -12,8 +12,14 @@
 
 namespace qiv {
 
-void trsm_engine_avx2(const TrmatArgs& t) { trsm_run<Avx2Ops>(t); }
-void trmm_engine_avx2(const TrmatArgs& t) { trmm_run<Avx2Ops>(t); }
+void trsm_engine_avx2(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Avx2Ops::W>(tuning,
+                                 [&](auto table) { trsm_run<Avx2Ops, decltype(table)>(t); });
+}
+void trmm_engine_avx2(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Avx2Ops::W>(tuning,
+                                 [&](auto table) { trmm_run<Avx2Ops, decltype(table)>(t); });
+}
 
 }  // namespace qiv
 

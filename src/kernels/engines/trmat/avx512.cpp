@@ -12,8 +12,14 @@
 
 namespace qiv {
 
-void trsm_engine_avx512(const TrmatArgs& t) { trsm_run<Avx512Ops>(t); }
-void trmm_engine_avx512(const TrmatArgs& t) { trmm_run<Avx512Ops>(t); }
+void trsm_engine_avx512(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Avx512Ops::W>(tuning,
+                                   [&](auto table) { trsm_run<Avx512Ops, decltype(table)>(t); });
+}
+void trmm_engine_avx512(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Avx512Ops::W>(tuning,
+                                   [&](auto table) { trmm_run<Avx512Ops, decltype(table)>(t); });
+}
 
 }  // namespace qiv
 

@@ -12,8 +12,14 @@
 
 namespace qiv {
 
-void trsm_engine_baseline(const TrmatArgs& t) { trsm_run<Sse2Ops>(t); }
-void trmm_engine_baseline(const TrmatArgs& t) { trmm_run<Sse2Ops>(t); }
+void trsm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Sse2Ops::W>(tuning,
+                                 [&](auto table) { trsm_run<Sse2Ops, decltype(table)>(t); });
+}
+void trmm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
+    with_trmat_table<Sse2Ops::W>(tuning,
+                                 [&](auto table) { trmm_run<Sse2Ops, decltype(table)>(t); });
+}
 
 }  // namespace qiv
 

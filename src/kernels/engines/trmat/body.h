@@ -1,12 +1,14 @@
 // The ZTRSM and ZTRMM engine written once for any vector width. Each
 // per-instruction-set unit (baseline.cpp, avx2.cpp, avx512.cpp) opens its
 // region with simd/target_<isa>.h, includes its vector-width wrapper,
-// engines/common.h and this file, and instantiates trsm_run<O> and
-// trmm_run<O>. Everything here lives in an anonymous namespace, so the
-// compilations for different instruction sets never share a symbol.
+// engines/common.h and this file, and instantiates trsm_run<O, T> and
+// trmm_run<O, T> for each tuning table T. Everything here lives in an
+// anonymous namespace, so the compilations for different instruction sets
+// never share a symbol.
 //
 // The cases fall into four structures, one file each, on a shared tile layer
-// (tiles.h); the tile sizes come from TrmatTuning<O::W> (tuning.h).
+// (tiles.h); the tile sizes come from the tuning table T (one of the TrmatTable
+// types of tuning.h for width O::W), chosen per processor at each call.
 //
 //  1. left_n.h - Left, op(A) = A (both routines). Rows of B are visited in the order of
 //     the plain k loop (position p = 0, 1, ... runs down for ZTRSM lower and
@@ -45,27 +47,29 @@
 namespace qiv {
 namespace {
 
-template <class O>
+template <class O, class T>
 void trsm_run(const TrmatArgs& g) {
+    static_assert(T::W == O::W, "a table for another vector width");
     if (!g.left) {
-        right_side<O, true>(g);
+        right_side<O, T, true>(g);
     } else if (g.op == TrOp::none) {
-        LeftN<O>(g, true).run();
+        LeftN<O, T>(g, true).run();
     } else if (g.upper) {
-        LeftT<O>(g, true).run();
+        LeftT<O, T>(g, true).run();
     } else {
         left_t_lower_solve<O>(g);
     }
 }
 
-template <class O>
+template <class O, class T>
 void trmm_run(const TrmatArgs& g) {
+    static_assert(T::W == O::W, "a table for another vector width");
     if (!g.left) {
-        right_side<O, false>(g);
+        right_side<O, T, false>(g);
     } else if (g.op == TrOp::none) {
-        LeftN<O>(g, false).run();
+        LeftN<O, T>(g, false).run();
     } else {
-        LeftT<O>(g, false).run();
+        LeftT<O, T>(g, false).run();
     }
 }
 

@@ -27,6 +27,7 @@
 #include <cstddef>
 
 #include "frame/types.h"
+#include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 
 namespace qiv {
@@ -53,16 +54,22 @@ struct TrmatArgs {
 constexpr std::size_t trmat_engine_stack_bound = 64 * 1024;
 
 // ZTRSM's and ZTRMM's main loops with the kernels of the given instruction
-// set, which the processor must support (see isa_supported).
+// set, which the processor must support (see isa_supported), and the tile
+// sizes of the given tuning table (any table on any processor: the results
+// are the same).
+void trsm_engine(Isa isa, Tuning tuning, const TrmatArgs& t);
+void trmm_engine(Isa isa, Tuning tuning, const TrmatArgs& t);
+
+// The same with the table of the processor running the code.
 void trsm_engine(Isa isa, const TrmatArgs& t);
 void trmm_engine(Isa isa, const TrmatArgs& t);
 
 // The engines compiled for each instruction set (engines/trmat/<isa>.cpp).
-void trsm_engine_baseline(const TrmatArgs& t);
-void trsm_engine_avx2(const TrmatArgs& t);
-void trsm_engine_avx512(const TrmatArgs& t);
-void trmm_engine_baseline(const TrmatArgs& t);
-void trmm_engine_avx2(const TrmatArgs& t);
-void trmm_engine_avx512(const TrmatArgs& t);
+void trsm_engine_baseline(Tuning tuning, const TrmatArgs& t);
+void trsm_engine_avx2(Tuning tuning, const TrmatArgs& t);
+void trsm_engine_avx512(Tuning tuning, const TrmatArgs& t);
+void trmm_engine_baseline(Tuning tuning, const TrmatArgs& t);
+void trmm_engine_avx2(Tuning tuning, const TrmatArgs& t);
+void trmm_engine_avx512(Tuning tuning, const TrmatArgs& t);
 
 }  // namespace qiv

@@ -36,10 +36,10 @@ typename O::V cdiv(typename O::V a, zcomplex d) {
     return O::div(O::add(a, p), O::set1(den));
 }
 
-template <class O>
+template <class O, class T>
 class LeftN {
    public:
-    static constexpr int W = O::W, NR = TrmatTuning<O::W>::NR, GR = kGroupUnits * O::W;
+    static constexpr int W = O::W, NR = T::NR, GR = kGroupUnits * O::W;
 
     LeftN(const TrmatArgs& g, bool solve)
         : g_(g),
@@ -95,11 +95,11 @@ class LeftN {
                 }
                 zcomplex* c0 = g_.b + static_cast<idx>(jt) * ldb_;
                 if (solve_) {
-                    tiles_over_units<O, Subtract>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip, c0,
-                                              ldb_, pf);
+                    tiles_over_units<O, T, Subtract>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip,
+                                                     c0, ldb_, pf);
                 } else {
-                    tiles_over_units<O, Add>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip, c0,
-                                               ldb_, pf);
+                    tiles_over_units<O, T, Add>(nr, kc, u0, d_ * lda_, i0, rows, panel, skip, c0,
+                                                ldb_, pf);
                 }
             }
         }
@@ -125,11 +125,12 @@ class LeftN {
                 if (f0 >= f1 || r0 >= r1) return;
                 const zcomplex* u0 = g_.a + static_cast<idx>(row(f0)) * lda_;
                 if (solve_) {
-                    tiles_over_units<O, Subtract>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1), r1 - r0,
-                                              panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
+                    tiles_over_units<O, T, Subtract>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1),
+                                                     r1 - r0, panel + (f0 - q0) * NR,
+                                                     skip + (f0 - q0), c0, ldb_);
                 } else {
-                    tiles_over_units<O, Add>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1), r1 - r0,
-                                               panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
+                    tiles_over_units<O, T, Add>(nr, f1 - f0, u0, d_ * lda_, top(r0, r1), r1 - r0,
+                                                panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
                 }
             };
             // Units in pairs, so that the rows both need go through tiles of

@@ -13,10 +13,10 @@ namespace {
 constexpr int kPieceDot = 256;
 constexpr int kColBlockDot = 128;
 
-template <class O>
+template <class O, class T>
 class LeftT {
    public:
-    static constexpr int W = O::W, NR = TrmatTuning<O::W>::NR, KP = kPieceDot, NC = kColBlockDot;
+    static constexpr int W = O::W, NR = T::NR, KP = kPieceDot, NC = kColBlockDot;
 
     LeftT(const TrmatArgs& g, bool solve)
         : g_(g), solve_(solve), cj_(g.op == TrOp::conj), lda_(g.lda), ldb_(g.ldb) {}

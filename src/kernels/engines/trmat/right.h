@@ -253,9 +253,9 @@ void right_strip(const TrmatArgs& g, int i0, int last) {
     }
 }
 
-template <class O, bool Solve>
+template <class O, class T, bool Solve>
 void right_side(const TrmatArgs& g) {
-    constexpr int CW = O::CW, SV = TrmatTuning<O::W>::SV, S = SV * CW;
+    constexpr int CW = O::CW, SV = T::SV, S = SV * CW;
     int i0 = 0;
     for (; i0 + S <= g.m; i0 += S) right_strip<O, SV, Solve>(g, i0, CW);
     const int rest = g.m - i0;

@@ -162,8 +162,8 @@ template <class O, int NR, int MU, class Op, class Edge, class Units, class Mult
 
 // A tile of one unit, whole or masked as `rows` says.
 template <class O, int NR, class Op, class Units, class Mult>
-[[gnu::always_inline]] inline void unit_tile(int kc, Units units, Mult mult, int rows,
-                                             zcomplex* c, idx ldc) {
+[[gnu::always_inline]] inline void unit_tile(int kc, Units units, Mult mult, int rows, zcomplex* c,
+                                             idx ldc) {
     if (rows == O::W) {
         tile<O, NR, 1, Op, WholeUnits>(kc, units, mult, rows, c, ldc);
     } else {
@@ -188,11 +188,10 @@ inline Region block_region(const zcomplex* base, idx ld, int rows, int cols) {
 // step l that receive nothing. Runs of unflagged steps go through tile(); a
 // step with every column flagged is passed over; the others are done by
 // flagged_step. The block pf is prefetched meanwhile, a part before each unit.
-template <class O, class Op>
+template <class O, class T, class Op>
 void tiles_over_units(int nr, int kc, const zcomplex* u0, idx ustep, int i0, int rows,
                       const zcomplex* panel, const std::uint16_t* skip, zcomplex* c0, idx ldc,
                       const Region& pf = Region{}) {
-    using T = TrmatTuning<O::W>;
     constexpr int W = O::W, NR = T::NR, MU = T::MU, NT = T::NRT, TR = MU * W;
     const int tiles = (rows + TR - 1) / TR;
     const unsigned full = (1u << nr) - 1;

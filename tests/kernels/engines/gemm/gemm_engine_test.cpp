@@ -10,11 +10,13 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frame/complex.h"
-#include "kernels/gemm.h"
 #include "kernels/engines/gemm/engine.h"
+#include "kernels/gemm.h"
+#include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 #include "oracle/gemm/gemm_plain.h"
 #include "support/matrix.h"
@@ -24,6 +26,7 @@ namespace {
 
 using qiv::GemmOp;
 using qiv::Isa;
+using qiv::Tuning;
 using qiv::zc;
 using qiv::zcomplex;
 using qivtest::Padded;
@@ -150,28 +153,34 @@ void check(const Case& t, Fast&& fast) {
 
 // The engine of one instruction set, behind the same argument list; it is
 // only called where ZGEMM would call it (ALPHA not zero, no quick return).
-auto engine_of(Isa isa) {
-    return [isa](const char* ta, const char* tb, const int* m, const int* n, const int* k,
-                 const zcomplex* alpha, const zcomplex* a, const int* lda, const zcomplex* b,
-                 const int* ldb, const zcomplex* beta, zcomplex* c, const int* ldc) {
-        if (*m == 0 || *n == 0 || (qiv::is_one(*beta) && *k == 0)) return;
-        const qiv::GemmArgs g{op_of(ta), op_of(tb), *m,   *n,    *k, *alpha, a,
-                              *lda,      b,         *ldb, *beta, c,  *ldc};
-        qiv::gemm_engine(isa, g);
-    };
+auto engine_of(Isa isa, Tuning tuning) {
+    return
+        [isa, tuning](const char* ta, const char* tb, const int* m, const int* n, const int* k,
+                      const zcomplex* alpha, const zcomplex* a, const int* lda, const zcomplex* b,
+                      const int* ldb, const zcomplex* beta, zcomplex* c, const int* ldc) {
+            if (*m == 0 || *n == 0 || (qiv::is_one(*beta) && *k == 0)) return;
+            const qiv::GemmArgs g{op_of(ta), op_of(tb), *m,   *n,    *k, *alpha, a,
+                                  *lda,      b,         *ldb, *beta, c,  *ldc};
+            qiv::gemm_engine(isa, tuning, g);
+        };
 }
 
-class GemmFast : public ::testing::TestWithParam<Isa> {
+// Every instruction set with every tuning table: the tables change only
+// which outputs are computed together, so each one must match the plain
+// loops bit for bit, whichever processor the tests run on.
+class GemmFast : public ::testing::TestWithParam<std::tuple<Isa, Tuning>> {
    protected:
+    static Isa isa() { return std::get<0>(GetParam()); }
+    static Tuning tuning() { return std::get<1>(GetParam()); }
+
     void SetUp() override {
-        if (!qiv::isa_supported(GetParam()))
-            GTEST_SKIP() << "processor lacks " << qiv::isa_name(GetParam());
+        if (!qiv::isa_supported(isa())) GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
     }
 
     // Random cases with m, n, k drawn from the given sizes.
     void sweep(const std::vector<int>& sizes, int per_combination, std::uint64_t seed) {
         Rng rng(seed);
-        const auto engine = engine_of(GetParam());
+        const auto engine = engine_of(isa(), tuning());
         for (const char* ta : kOps) {
             for (const char* tb : kOps) {
                 for (int r = 0; r < per_combination; ++r) {
@@ -200,7 +209,7 @@ class GemmFast : public ::testing::TestWithParam<Isa> {
 // Every m, n, k from 0 to 9: all partial register tiles and vector tails.
 TEST_P(GemmFast, SmallSizesExhaustive) {
     Rng rng(11);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     for (const char* ta : kOps)
         for (const char* tb : kOps)
             for (int m = 0; m <= 9; ++m)
@@ -235,7 +244,7 @@ TEST_P(GemmFast, BlockBoundaries) {
 // counts around the row block, depths around the depth block.
 TEST_P(GemmFast, FewColumnsTransposedA) {
     Rng rng(77);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     const int ns[] = {1, 3, 8, 9, 16, 31, 32, 33};
     const int ms[] = {33, 47, 48, 49, 97, 150};
     const int ks[] = {0, 1, 63, 64, 65, 129};
@@ -263,7 +272,7 @@ TEST_P(GemmFast, FewColumnsTransposedA) {
 // narrower tiles (with few columns of C too).
 TEST_P(GemmFast, CrowdedLeadingDimensions) {
     Rng rng(88);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     for (const char* ta : {"T", "C"})
         for (const char* tb : kOps)
             for (const int k : {64, 128, 256})
@@ -286,7 +295,7 @@ TEST_P(GemmFast, CrowdedLeadingDimensions) {
 // A few larger multiplies of every combination.
 TEST_P(GemmFast, Larger) {
     Rng rng(44);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     const int shapes[][3] = {{300, 200, 270}, {520, 40, 131}, {70, 390, 300}};
     int s = 0;
     for (const char* ta : kOps)
@@ -311,7 +320,7 @@ TEST_P(GemmFast, Larger) {
 // leave no trace of the old C, ALPHA and BETA with NaN parts spread NaN.
 TEST_P(GemmFast, SpecialScalars) {
     Rng rng(55);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     const zcomplex alphas[] = {zc(1, 0),    zc(-1, 0),   zc(kNaN, 0),
                                zc(0, kNaN), zc(-0.0, 1), zc(kInf, 0)};
     const zcomplex betas[] = {zc(0, 0),  zc(-0.0, -0.0), zc(1, 0),   zc(1, -0.0),
@@ -338,7 +347,7 @@ TEST_P(GemmFast, SpecialScalars) {
 // The one case the text singles out: op(A) = A, B(1, 1) = 0 and
 // A(1, 1) = infinity give NaN in C(1, 1): no product is skipped.
 TEST_P(GemmFast, ZeroTimesInfinityIsNotSkipped) {
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     for (const char* tb : kOps) {
         const int m = 9, n = 13, k = 3, ld = 16;
         std::vector<zcomplex> a(ld * 16, zc(1, 1)), b(ld * 16, zc(0, 0)), c(ld * 16, zc(2, 0));
@@ -350,9 +359,13 @@ TEST_P(GemmFast, ZeroTimesInfinityIsNotSkipped) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, GemmFast, ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
-                         [](const ::testing::TestParamInfo<Isa>& p) {
-                             return std::string(qiv::isa_name(p.param));
+INSTANTIATE_TEST_SUITE_P(IsaTuning, GemmFast,
+                         ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2,
+                                                              Isa::avx512),
+                                            ::testing::ValuesIn(qiv::all_tunings)),
+                         [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
+                             return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
+                                    qiv::tuning_name(std::get<1>(p.param));
                          });
 
 // ZGEMM itself (argument checks, quick returns, ALPHA = 0, then the engine of

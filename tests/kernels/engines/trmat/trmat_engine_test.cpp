@@ -11,12 +11,14 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frame/complex.h"
+#include "kernels/engines/trmat/engine.h"
+#include "kernels/simd/cpu.h"
 #include "kernels/simd/isa.h"
 #include "kernels/trmat.h"
-#include "kernels/engines/trmat/engine.h"
 #include "oracle/trmat/trmat_plain.h"
 #include "support/matrix.h"
 #include "support/special_values.h"
@@ -24,6 +26,7 @@
 namespace {
 
 using qiv::Isa;
+using qiv::Tuning;
 using qiv::zc;
 using qiv::zcomplex;
 using qivtest::Data;
@@ -155,9 +158,10 @@ qiv::TrOp op_of(const char* t) {
 
 // The engine of one instruction set, called where ZTRSM and ZTRMM call it
 // (no empty B, ALPHA not zero).
-auto engine_of(Isa isa) {
-    return [isa](bool solve, const Options& o, const int* m, const int* n, const zcomplex* alpha,
-                 const zcomplex* a, const int* lda, zcomplex* b, const int* ldb) {
+auto engine_of(Isa isa, Tuning tuning) {
+    return [isa, tuning](bool solve, const Options& o, const int* m, const int* n,
+                         const zcomplex* alpha, const zcomplex* a, const int* lda, zcomplex* b,
+                         const int* ldb) {
         if (*m == 0 || *n == 0) return;
         const qiv::TrmatArgs g{o.side[0] == 'L',
                                o.uplo[0] == 'U',
@@ -171,17 +175,22 @@ auto engine_of(Isa isa) {
                                b,
                                *ldb};
         if (solve)
-            qiv::trsm_engine(isa, g);
+            qiv::trsm_engine(isa, tuning, g);
         else
-            qiv::trmm_engine(isa, g);
+            qiv::trmm_engine(isa, tuning, g);
     };
 }
 
-class TrmatFast : public ::testing::TestWithParam<Isa> {
+// Every instruction set with every tuning table: the tables change only
+// which outputs are computed together, so each one must match the plain
+// loops bit for bit, whichever processor the tests run on.
+class TrmatFast : public ::testing::TestWithParam<std::tuple<Isa, Tuning>> {
    protected:
+    static Isa isa() { return std::get<0>(GetParam()); }
+    static Tuning tuning() { return std::get<1>(GetParam()); }
+
     void SetUp() override {
-        if (!qiv::isa_supported(GetParam()))
-            GTEST_SKIP() << "processor lacks " << qiv::isa_name(GetParam());
+        if (!qiv::isa_supported(isa())) GTEST_SKIP() << "processor lacks " << qiv::isa_name(isa());
     }
 
     // Random cases of every routine and option combination with sizes drawn
@@ -189,7 +198,7 @@ class TrmatFast : public ::testing::TestWithParam<Isa> {
     void sweep(const std::vector<int>& ms, const std::vector<int>& ns, int per_combination,
                std::uint64_t seed) {
         Rng rng(seed);
-        const auto engine = engine_of(GetParam());
+        const auto engine = engine_of(isa(), tuning());
         const auto pick = [&](const std::vector<int>& v) {
             return v[static_cast<size_t>(rng.below(static_cast<int>(v.size())))];
         };
@@ -213,7 +222,7 @@ class TrmatFast : public ::testing::TestWithParam<Isa> {
 // Every M and N from 0 to 9: partial units, tiles and strips.
 TEST_P(TrmatFast, SmallSizesExhaustive) {
     Rng rng(11);
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     for (const bool solve : {true, false})
         for (const Options& o : all_options())
             for (int m = 0; m <= 9; ++m)
@@ -249,7 +258,7 @@ TEST_P(TrmatFast, Larger) { sweep({300, 530}, {130, 61}, 1, 44); }
 // A right-hand side that is an identity block: long runs of zero B(k, j)
 // (whole steps skipped, partial steps done element by element).
 TEST_P(TrmatFast, IdentityRightHandSides) {
-    const auto engine = engine_of(GetParam());
+    const auto engine = engine_of(isa(), tuning());
     for (const bool solve : {true, false})
         for (const Options& o : all_options()) {
             if (o.side[0] != 'L') continue;
@@ -271,9 +280,13 @@ TEST_P(TrmatFast, IdentityRightHandSides) {
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, TrmatFast, ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
-                         [](const ::testing::TestParamInfo<Isa>& p) {
-                             return std::string(qiv::isa_name(p.param));
+INSTANTIATE_TEST_SUITE_P(IsaTuning, TrmatFast,
+                         ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2,
+                                                              Isa::avx512),
+                                            ::testing::ValuesIn(qiv::all_tunings)),
+                         [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
+                             return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
+                                    qiv::tuning_name(std::get<1>(p.param));
                          });
 
 // ZTRSM and ZTRMM themselves (argument checks, quick returns, ALPHA = 0, then
