@@ -325,7 +325,8 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(run("lu", rect).returncode, 0)  # LU takes any shape
         done = run("eig", PDE225, env={"QIVLA_MEMORY_LIMIT": "100000"})
         self.assertEqual(done.returncode, 2)
-        self.assertIn("needs 791.0 KiB of memory, but only 97.7 KiB is available", done.stderr)
+        self.assertIn("needs 791.0 KiB of memory (807.9 KiB while it is read), but only 97.7 KiB is available",
+                      done.stderr)
         done = run("solve", PDE225, env={"QIVLA_MEMORY_LIMIT": "1000000"})
         self.assertEqual(done.returncode, 2)
         self.assertIn("solving a system of a 225 x 225 matrix needs", done.stderr)

@@ -1,5 +1,8 @@
 #include "matrix_file.h"
 
+#include "output_file.h"
+
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -50,7 +53,11 @@ std::string trim(const std::string& s) {
 
 bool blank(const std::string& s) { return trim(s).empty(); }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+// A token of the file in a message: quoted, and cut when long (escaping
+// happens in FileError).
+std::string quoted(const std::string& s) {
+    return "'" + (s.size() > 40 ? s.substr(0, 40) + "..." : s) + "'";
+}
 
 // A whole token as a non-negative or signed decimal integer.
 bool parse_integer(const std::string& token, long long* out) {
@@ -66,28 +73,99 @@ bool parse_integer(const std::string& token, long long* out) {
     return true;
 }
 
-// A whole token as a finite binary64 value (C syntax).
-bool parse_real(const std::string& token, double* out) {
-    if (token.empty()) return false;
+// Both readers take decimal numbers only (digits, a point, an exponent):
+// hexadecimal floats, infinities and NaNs are refused. A value too large for
+// binary64 and a nonzero value too small for it (below the smallest
+// subnormal, 4.9e-324) are refused alike rather than turned into an infinity
+// or a silent zero; subnormals are kept, so written files read back.
+enum class RealStatus { ok, syntax, overflow, underflow };
+
+// Converts text of the form [sign] digits [. digits] e [sign] digits, already
+// checked, to binary64.
+RealStatus decimal_value(const std::string& text, double* out) {
     char* end = nullptr;
-    const double v = std::strtod(token.c_str(), &end);
-    if (end != token.c_str() + token.size() || !std::isfinite(v)) return false;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0') return RealStatus::syntax;
+    if (!std::isfinite(v)) return RealStatus::overflow;
+    if (v == 0.0) {
+        const std::size_t e = text.find_first_of("eE");
+        const std::string mantissa = text.substr(0, e);
+        if (mantissa.find_first_of("123456789") != std::string::npos) return RealStatus::underflow;
+    }
     *out = v;
-    return true;
+    return RealStatus::ok;
+}
+
+// A whole token as a decimal binary64 value.
+RealStatus parse_real(const std::string& token, double* out) {
+    std::size_t p = 0;
+    if (p < token.size() && (token[p] == '+' || token[p] == '-')) ++p;
+    std::size_t digits = 0;
+    while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p]))) ++p, ++digits;
+    if (p < token.size() && token[p] == '.') {
+        ++p;
+        while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p]))) ++p, ++digits;
+    }
+    if (digits == 0) return RealStatus::syntax;
+    if (p < token.size() && (token[p] == 'e' || token[p] == 'E')) {
+        ++p;
+        if (p < token.size() && (token[p] == '+' || token[p] == '-')) ++p;
+        const std::size_t first = p;
+        while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p]))) ++p;
+        if (p == first) return RealStatus::syntax;
+    }
+    if (p != token.size()) return RealStatus::syntax;
+    return decimal_value(token, out);
+}
+
+// The message for a value that is not accepted.
+std::string real_problem(const std::string& what, const std::string& token, RealStatus status,
+                         const std::string& format_note = "") {
+    const std::string head = what + " " + quoted(token);
+    switch (status) {
+        case RealStatus::overflow:
+            return head + " overflows: its magnitude exceeds the largest double (1.8e308)";
+        case RealStatus::underflow:
+            return head +
+                   " underflows: its magnitude is below the smallest double (4.9e-324), so it "
+                   "would read as zero";
+        default:
+            return head + " is not a finite number" + format_note;
+    }
+}
+
+// Checked arithmetic for counts read from files.
+bool add_count(long long a, long long b, long long* sum) {
+    return !__builtin_add_overflow(a, b, sum);
 }
 
 std::string pos(long long i, long long j) {
     return "(" + std::to_string(i) + ", " + std::to_string(j) + ")";
 }
 
-// Allocates the dense rows x cols matrix after checking that it fits.
-void allocate(MatrixFile* m, const TextSource& src, long line, std::uint64_t max_bytes) {
-    const double bytes = static_cast<double>(std::max(1, m->rows)) * m->cols * 16.0;
+double dense_bytes(const MatrixFile& m) {
+    return static_cast<double>(std::max(1, m.rows)) * m.cols * 16.0;
+}
+
+// Refuses a file before anything is allocated for it when the dense matrix
+// and the reader's own arrays (extra bytes) would not fit.
+void check_budget(const MatrixFile& m, const TextSource& src, long line, double extra,
+                  std::uint64_t max_bytes) {
+    const double dense = dense_bytes(m), bytes = dense + extra;
     if (bytes > static_cast<double>(max_bytes))
-        src.fail_at(line, "a dense " + std::to_string(m->rows) + " x " + std::to_string(m->cols) +
-                              " complex matrix needs " + format_bytes(bytes) +
-                              " of memory, but only " +
-                              format_bytes(static_cast<double>(max_bytes)) + " is available");
+        src.fail_at(line, "a dense " + std::to_string(m.rows) + " x " + std::to_string(m.cols) +
+                              " complex matrix needs " + format_bytes(dense) +
+                              (format_bytes(bytes) != format_bytes(dense) ? " of memory (" + format_bytes(bytes) +
+                                                 " while it is read)"
+                                           : std::string(" of memory")) +
+                              ", but only " + format_bytes(static_cast<double>(max_bytes)) +
+                              " is available");
+}
+
+// Allocates the dense rows x cols matrix, once the file has been read.
+void allocate(MatrixFile* m, const TextSource& src, long line) {
+    const double bytes = dense_bytes(*m);
     try {
         m->a.assign(
             static_cast<std::size_t>(std::max(1, m->rows)) * static_cast<std::size_t>(m->cols),
@@ -131,10 +209,10 @@ zcomplex mm_value(const TextSource& src, const std::vector<std::string>& t, std:
             src.fail("value " + quoted(t[first]) + " is not an integer");
         return zcomplex(static_cast<double>(v), 0.0);
     }
-    if (!parse_real(t[first], &re))
-        src.fail("value " + quoted(t[first]) + " is not a finite number");
-    if (field == "complex" && !parse_real(t[first + 1], &im))
-        src.fail("imaginary part " + quoted(t[first + 1]) + " is not a finite number");
+    RealStatus st = parse_real(t[first], &re);
+    if (st != RealStatus::ok) src.fail(real_problem("value", t[first], st));
+    if (field == "complex" && (st = parse_real(t[first + 1], &im)) != RealStatus::ok)
+        src.fail(real_problem("imaginary part", t[first + 1], st));
     return zcomplex(re, im);
 }
 
@@ -232,6 +310,13 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
         src.fail("a " + symmetry + " matrix must be square, not " + std::to_string(m.rows) + " x " +
                  std::to_string(m.cols));
     const long long n = m.rows;
+    // What the rest of the file may hold: its entries, some comments; no
+    // more (a small compressed file can expand to gigabytes of blank lines).
+    auto cap_text = [&](long long items) {
+        src.set_byte_cap(src.bytes_read() + (std::uint64_t(64) << 20) +
+                             static_cast<std::uint64_t>(items) * 256u,
+                         "far more than the entries that the size line states need");
+    };
     const long long capacity = sym == Symmetry::general ? n * m.cols
                                : sym == Symmetry::skew  ? n * (n - 1) / 2
                                                         : n * (n + 1) / 2;
@@ -246,7 +331,8 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
             src.fail("the entry count " + std::to_string(nnz) + " exceeds the " +
                      std::to_string(capacity) + " places a " + std::to_string(m.rows) + " x " +
                      std::to_string(m.cols) + " " + symmetry + " matrix has");
-        allocate(&m, src, size_line, max_bytes);
+        check_budget(m, src, size_line, static_cast<double>(nnz) * sizeof(Entry), max_bytes);
+        cap_text(nnz);
         std::vector<Entry> entries;
         entries.reserve(static_cast<std::size_t>(std::min<long long>(nnz, 1 << 22)));
         while (src.next(&line)) {
@@ -291,10 +377,15 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
                             "entry " + pos(a.i + 1, a.j + 1) + " appears twice (also on line " +
                                 std::to_string(std::min(a.line, b.line)) + ")");
             }
+        allocate(&m, src, size_line);
         for (const Entry& e : entries) place(&m, sym, e.i, e.j, e.v);
         m.stored = nnz;
     } else {
-        allocate(&m, src, size_line, max_bytes);
+        // The values are kept as read and placed once they are all there, so
+        // a file that promises more than it holds allocates no dense matrix.
+        check_budget(m, src, size_line, static_cast<double>(capacity) * 16.0, max_bytes);
+        cap_text(capacity);
+        std::vector<zcomplex> values;
         long long count = 0;
         int i = 0, j = 0;  // next position, column by column
         if (sym != Symmetry::general) i = sym == Symmetry::skew ? 1 : 0;
@@ -319,7 +410,7 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
                          ", not " + std::to_string(t.size()));
             const zcomplex v = mm_value(src, t, 0, field);
             mm_check_triangle(src, sym, i, j, v);
-            place(&m, sym, i, j, v);
+            values.push_back(v);
             ++count;
             advance();
         }
@@ -328,6 +419,13 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
                         "the file ends after " + std::to_string(count) + " of the " +
                             std::to_string(capacity) + " values of a " + std::to_string(m.rows) +
                             " x " + std::to_string(m.cols) + " " + symmetry + " array");
+        allocate(&m, src, size_line);
+        i = sym == Symmetry::skew ? 1 : 0;
+        j = 0;
+        for (const zcomplex& v : values) {
+            place(&m, sym, i, j, v);
+            advance();
+        }
         m.stored = count;
     }
     return m;
@@ -395,11 +493,12 @@ bool parse_format(const std::string& text, FortranFormat* f) {
 // A Fortran real field as the format reads it: blanks ignored, exponents with
 // E, D or Q or with the sign alone (0.5-100), an implied decimal point when
 // the field has none, and the scale factor when it has no exponent.
-bool parse_fortran_real(const std::string& field, const FortranFormat& f, double* out) {
+RealStatus parse_fortran_real(const std::string& field, const FortranFormat& f, double* out) {
+    constexpr RealStatus bad = RealStatus::syntax;
     std::string s;
     for (char c : field)
         if (c != ' ') s += c;
-    if (s.empty()) return false;
+    if (s.empty()) return bad;
     std::size_t p = 0;
     std::string text;
     if (s[p] == '+' || s[p] == '-') text += s[p++];
@@ -410,17 +509,17 @@ bool parse_fortran_real(const std::string& field, const FortranFormat& f, double
         if (s[p] == '.') point = true;
         digits += s[p++];
     }
-    if (digits.empty() || digits == ".") return false;
+    if (digits.empty() || digits == ".") return bad;
     bool has_exponent = false;
     long exponent = 0;
     if (p < s.size()) {
         if (std::strchr("EeDdQq", s[p])) ++p;
-        if (p >= s.size()) return false;
+        if (p >= s.size()) return bad;
         std::string e;
         if (s[p] == '+' || s[p] == '-') e += s[p++];
         const std::size_t first_digit = p;
         while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) e += s[p++];
-        if (p != s.size() || p == first_digit || e.size() > 8) return false;
+        if (p != s.size() || p == first_digit || e.size() > 8) return bad;
         exponent = std::strtol(e.c_str(), nullptr, 10);
         has_exponent = true;
     }
@@ -428,11 +527,7 @@ bool parse_fortran_real(const std::string& field, const FortranFormat& f, double
     if (!point) adjust -= f.decimals;
     if (!has_exponent) adjust -= f.scale;
     text += digits + "e" + std::to_string(exponent + adjust);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
+    return decimal_value(text, out);
 }
 
 // Reads count fixed-width fields laid out by fmt from the next lines of src,
@@ -463,7 +558,9 @@ void read_fields(TextSource& src, long long count, const FortranFormat& fmt, con
     }
 }
 
-MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::uint64_t max_bytes) {
+// *recognised turns true once lines 2 and 3 read as a Harwell-Boeing header.
+MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::uint64_t max_bytes,
+                               bool* recognised) {
     MatrixFile m;
     m.title = trim(line1.substr(0, std::min<std::size_t>(72, line1.size())));
     m.name = line1.size() > 72 ? trim(line1.substr(72, 8)) : "";
@@ -483,10 +580,13 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
         if (!parse_integer(counts[k], &card[k]) || card[k] < 0)
             src.fail(std::string("the ") + card_names[k] + " line count " + quoted(counts[k]) +
                      " is not a non-negative integer");
-    if (card[0] != card[1] + card[2] + card[3] + card[4])
+    long long card_sum = 0;
+    for (std::size_t k = 1; k < 5; ++k)
+        if (!add_count(card_sum, card[k], &card_sum))
+            src.fail("the line counts add up to more than " + std::to_string(LLONG_MAX));
+    if (card[0] != card_sum)
         src.fail("the total line count " + std::to_string(card[0]) +
-                 " is not the sum of the others (" +
-                 std::to_string(card[1] + card[2] + card[3] + card[4]) + ")");
+                 " is not the sum of the others (" + std::to_string(card_sum) + ")");
 
     if (!src.next(&line))
         src.fail_at(3, "the file ends within the header (line 3 holds the type and the sizes)");
@@ -497,6 +597,7 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
         src.fail(
             "type " + quoted(type) +
             " is not a Harwell-Boeing matrix type (R, C or P; then S, U, H, Z or R; then A or E)");
+    *recognised = true;
     if (type[2] == 'E')
         src.fail("type " + type +
                  " is an elemental matrix: only assembled ones (ending in A) are read");
@@ -520,7 +621,15 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
     const long type_line = src.line_number();
     const bool pattern = type[0] == 'P', complex_values = type[0] == 'C';
     m.format = "Harwell-Boeing " + type;
-    allocate(&m, src, type_line, max_bytes);
+    const long long values = pattern ? 0 : complex_values ? 2 * nnz : nnz;
+    // Everything the reader will hold, counted before any of it is allocated:
+    // column pointers and their lines, row indices, the row marks, the values
+    // and, once they are read, the dense matrix.
+    check_budget(m, src, type_line,
+                 (static_cast<double>(m.cols) + 1.0) * 16.0 + static_cast<double>(nnz) * 4.0 +
+                     static_cast<double>(std::max(1, m.rows)) * 4.0 +
+                     static_cast<double>(values) * 8.0,
+                 max_bytes);
 
     if (!src.next(&line))
         src.fail_at(4, "the file ends within the header (line 4 holds the formats)");
@@ -552,9 +661,8 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
         src.fail_at(5, "the file ends within the header (line 5 describes the right-hand sides)");
 
     // The stated line counts must be what the formats need.
-    const long long values = pattern ? 0 : complex_values ? 2 * nnz : nnz;
     auto lines_for = [](long long count, const FortranFormat& f) {
-        return (count + f.repeat - 1) / f.repeat;
+        return count / f.repeat + (count % f.repeat != 0 ? 1 : 0);
     };
     const struct {
         long long stated, need, items;
@@ -570,6 +678,17 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
             src.fail_at(2, "the header states " + std::to_string(sec.stated) + " lines of " +
                                sec.what + ", but " + std::to_string(sec.items) + " " + sec.what +
                                " in format " + sec.fmt->text + " take " + std::to_string(sec.need));
+
+    // The data lines are as long as the formats make them; nothing but blank
+    // lines may follow them.
+    std::size_t widest = 0;
+    for (const FortranFormat* f : {&ptr_fmt, &ind_fmt, &val_fmt})
+        widest = std::max(widest, static_cast<std::size_t>(f->repeat) *
+                                      static_cast<std::size_t>(f->width));
+    src.set_line_cap(std::max<std::size_t>(widest + 1024, 4096));
+    src.set_byte_cap(src.bytes_read() + (std::uint64_t(1) << 20) +
+                         static_cast<std::uint64_t>(card[0]) * (widest + 1024),
+                     "far more than the data lines that line 2 states need");
 
     std::vector<long long> colptr(static_cast<std::size_t>(m.cols) + 1);
     std::vector<long> ptr_line(colptr.size());
@@ -626,13 +745,24 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
     });
 
     std::vector<double> parts(static_cast<std::size_t>(values));
+    std::size_t value_col = 0;  // the column of the entry whose value is read
     if (!pattern)
         read_fields(src, values, val_fmt, "values", [&](const std::string& f, long long k) {
             double v = 0.0;
-            if (!parse_fortran_real(f, val_fmt, &v))
-                src.fail("value " + quoted(trim(f)) + " is not a finite number in format " +
-                         val_fmt.text);
+            const RealStatus st = parse_fortran_real(f, val_fmt, &v);
+            if (st != RealStatus::ok)
+                src.fail(real_problem("value", trim(f), st, " in format " + val_fmt.text));
             parts[static_cast<std::size_t>(k)] = v;
+            // A hermitian matrix has a real diagonal, as in the Matrix Market
+            // reader.
+            if (kind == 'H' && complex_values && k % 2 == 1) {
+                const long long e = k / 2;
+                while (colptr[value_col + 1] - 1 <= e) ++value_col;
+                if (rowind[static_cast<std::size_t>(e)] == static_cast<int>(value_col) && v != 0.0)
+                    src.fail("diagonal entry " + pos(static_cast<long long>(value_col) + 1,
+                                                     static_cast<long long>(value_col) + 1) +
+                             " of a hermitian matrix has a nonzero imaginary part");
+            }
         });
     for (long long k = 0; k < card[4]; ++k)
         if (!src.next(&line))
@@ -648,6 +778,7 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
                          : kind == 'H' ? Symmetry::hermitian
                          : kind == 'Z' ? Symmetry::skew
                                        : Symmetry::general;
+    allocate(&m, src, type_line);
     for (int j = 0; j < m.cols; ++j)
         for (long long k = colptr[static_cast<std::size_t>(j)] - 1;
              k < colptr[static_cast<std::size_t>(j) + 1] - 1; ++k) {
@@ -663,39 +794,40 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
 
 // ---- writing ------------------------------------------------------------------------
 
-class Output {
-   public:
-    explicit Output(const std::string& path) : path_(path) {
-        const bool gz = path.size() > 3 && lower(path.substr(path.size() - 3)) == ".gz";
-        errno = 0;
-        file_ = gzopen(path.c_str(), gz ? "wb9" : "wbT");
-        if (!file_)
-            throw FileError(
-                path, 0, std::string("cannot create: ") + (errno ? std::strerror(errno) : "error"));
-    }
-    ~Output() {
-        if (file_) gzclose(file_);
-    }
-    void put(const std::string& s) {
-        if (!s.empty() &&
-            gzwrite(file_, s.data(), static_cast<unsigned>(s.size())) != static_cast<int>(s.size()))
-            throw FileError(path_, 0, "write failed");
-    }
-    void close() {
-        const int rc = gzclose(file_);
-        file_ = nullptr;
-        if (rc != Z_OK) throw FileError(path_, 0, "write failed when closing");
-    }
-
-   private:
-    std::string path_;
-    gzFile file_ = nullptr;
-};
-
 std::string g17(double v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.17g", v);
     return buf;
+}
+
+// Every value written must read back: the readers refuse infinities and NaNs.
+void require_finite(const std::string& path, const MatrixFile& m) {
+    for (const zcomplex& z : m.a)
+        if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
+            throw FileError(path, 0,
+                            "not written: the matrix holds an infinity or NaN, which neither file "
+                            "format can hold");
+}
+
+// Reads the staged file back and compares it bit for bit before it is put
+// in place: a file the tool cannot read back is never left behind.
+void verify_and_commit(OutputFile& out, const MatrixFile& m) {
+    out.finish();
+    if (!out.staged_path().empty()) {
+        MatrixFile back;
+        try {
+            back = read_matrix(out.staged_path(), UINT64_MAX);
+        } catch (const FileError& e) {
+            throw FileError(out.path(), 0, "not written: the file would not read back (" +
+                                               e.message() + ")");
+        }
+        bool same = back.rows == m.rows && back.cols == m.cols && back.a.size() == m.a.size();
+        for (std::size_t k = 0; same && k < m.a.size(); ++k)
+            same = std::memcmp(&back.a[k], &m.a[k], sizeof(zcomplex)) == 0;
+        if (!same)
+            throw FileError(out.path(), 0, "not written: the file would not read back bit for bit");
+    }
+    out.commit();
 }
 
 bool all_real(const MatrixFile& m) {
@@ -738,19 +870,91 @@ std::int64_t MatrixFile::nonzeros() const {
     return count;
 }
 
+namespace {
+
+// A number from a one-line file such as memory.max; false when the file is
+// missing or says "max".
+bool read_number_file(const std::string& path, std::uint64_t* out) {
+    std::ifstream f(path);
+    unsigned long long v = 0;
+    if (!(f >> v)) return false;
+    *out = v;
+    return true;
+}
+
+// A "Key: N kB" line of a /proc file, in bytes.
+bool proc_kib(const char* path, const std::string& wanted, std::uint64_t* out) {
+    std::ifstream f(path);
+    std::string key;
+    unsigned long long kib = 0;
+    std::string rest;
+    while (f >> key) {
+        if (key == wanted && f >> kib) {
+            *out = static_cast<std::uint64_t>(kib) * 1024u;
+            return true;
+        }
+        std::getline(f, rest);
+    }
+    return false;
+}
+
+// The memory this process's control group may still take (v2 and v1
+// layouts); false when there is no limit.
+bool cgroup_room(std::uint64_t* out) {
+    std::ifstream self("/proc/self/cgroup");
+    std::string line;
+    bool found = false;
+    std::uint64_t room = UINT64_MAX;
+    while (std::getline(self, line)) {
+        const std::size_t a = line.find(':'), b = line.find(':', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        const std::string controllers = line.substr(a + 1, b - a - 1), where = line.substr(b + 1);
+        std::vector<std::pair<std::string, std::string>> files;
+        if (controllers.empty()) {
+            for (const std::string& dir : {"/sys/fs/cgroup" + where, std::string("/sys/fs/cgroup")})
+                files.emplace_back(dir + "/memory.max", dir + "/memory.current");
+        } else if (controllers == "memory") {
+            for (const std::string& dir :
+                 {"/sys/fs/cgroup/memory" + where, std::string("/sys/fs/cgroup/memory")})
+                files.emplace_back(dir + "/memory.limit_in_bytes", dir + "/memory.usage_in_bytes");
+        }
+        for (const auto& f : files) {
+            std::uint64_t limit = 0, used = 0;
+            if (!read_number_file(f.first, &limit)) continue;
+            read_number_file(f.second, &used);
+            if (limit < (std::uint64_t(1) << 60)) {  // v1 writes "no limit" as a huge number
+                room = std::min(room, limit > used ? limit - used : 0);
+                found = true;
+            }
+            break;
+        }
+    }
+    if (found) *out = room;
+    return found;
+}
+
+}  // namespace
+
 std::uint64_t memory_available() {
     if (const char* env = std::getenv("QIVLA_MEMORY_LIMIT")) {
         char* end = nullptr;
         const unsigned long long v = std::strtoull(env, &end, 10);
         if (end != env && *end == '\0') return v;
     }
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    unsigned long long kib = 0;
-    std::string unit;
-    while (meminfo >> key >> kib >> unit)
-        if (key == "MemAvailable:") return static_cast<std::uint64_t>(kib) * 1024u;
-    return std::uint64_t(8) << 30;
+    // The least of: the memory the system has available, the address space
+    // left under the process's limit (ulimit -v), and the room left in its
+    // control group.
+    std::uint64_t room = std::uint64_t(8) << 30, v = 0;
+    if (proc_kib("/proc/meminfo", "MemAvailable:", &v)) room = v;
+    struct rlimit rl;
+    if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) {
+        std::uint64_t used = 0;
+        proc_kib("/proc/self/status", "VmSize:", &used);
+        const std::uint64_t limit = static_cast<std::uint64_t>(rl.rlim_cur);
+        room = std::min(room, limit > used ? limit - used : 0);
+    }
+    if (cgroup_room(&v)) room = std::min(room, v);
+    return room;
 }
 
 std::string format_bytes(double bytes) {
@@ -789,32 +993,49 @@ FileKind kind_from_name(const std::string& path) {
     return FileKind::unknown;
 }
 
+const char* const not_a_matrix_file = "not a Matrix Market or Harwell-Boeing file";
+
 MatrixFile read_matrix(const std::string& path, std::uint64_t max_bytes) {
     TextSource src(path);
-    std::string first;
-    if (!src.next(&first)) throw FileError(path, 0, "the file is empty");
+    // Comments before the size line, or a title, take no more than this.
+    src.set_byte_cap(std::uint64_t(64) << 20, "far more than a header needs");
+    const FileKind named = kind_from_name(path);
+    bool recognised = false;
     MatrixFile m;
-    if (lower(first.substr(0, 14)) == "%%matrixmarket") {
-        m = read_matrix_market(src, first, max_bytes);
-        if (m.name.empty()) m.name = stem_of(path);
-    } else if (kind_from_name(path) == FileKind::matrix_market) {
-        src.fail("a Matrix Market file begins with %%MatrixMarket");
-    } else if (!first.empty() && first[0] == '%') {
-        src.fail(
-            "this is neither a Matrix Market file (no %%MatrixMarket header) nor a Harwell-Boeing "
-            "file");
-    } else {
-        m = read_harwell_boeing(src, first, max_bytes);
-        if (m.name.empty()) m.name = stem_of(path);
+    try {
+        std::string first;
+        if (!src.next(&first)) throw FileError(path, 0, "the file is empty");
+        if (lower(first.substr(0, 14)) == "%%matrixmarket") {
+            recognised = true;
+            m = read_matrix_market(src, first, max_bytes);
+        } else if (named == FileKind::matrix_market) {
+            src.fail("a Matrix Market file begins with %%MatrixMarket");
+        } else if (!first.empty() && first[0] == '%') {
+            src.fail(not_a_matrix_file);
+        } else {
+            m = read_harwell_boeing(src, first, max_bytes, &recognised);
+        }
+    } catch (const FileError& e) {
+        // Text (or bytes) that is neither format at all gets one message, not
+        // the complaint of whichever reader tried it last; a file named as
+        // one of the formats gets that reader's message.
+        if (recognised || named != FileKind::unknown || e.line() == 0) throw;
+        const bool nul = e.message().find("NUL byte") != std::string::npos;
+        throw FileError(path, 0,
+                        std::string(not_a_matrix_file) +
+                            (nul ? " (line " + std::to_string(e.line()) + " holds a NUL byte)"
+                                 : std::string()));
     }
+    if (m.name.empty()) m.name = path == "-" ? "stdin" : stem_of(path);
     m.path = path;
     m.compressed = src.compressed();
     return m;
 }
 
 void write_matrix_market(const std::string& path, const MatrixFile& m, bool array) {
+    require_finite(path, m);
     const bool real = all_real(m);
-    Output out(path);
+    OutputFile out(path);
     out.put(std::string("%%MatrixMarket matrix ") + (array ? "array " : "coordinate ") +
             (real ? "real" : "complex") + " general\n");
     if (!m.title.empty()) out.put("% " + m.title + "\n");
@@ -834,7 +1055,7 @@ void write_matrix_market(const std::string& path, const MatrixFile& m, bool arra
                     out.put(std::to_string(i + 1) + " " + std::to_string(j + 1) + " " +
                             value(m.at(i, j)) + "\n");
     }
-    out.close();
+    verify_and_commit(out, m);
 }
 
 void write_harwell_boeing(const std::string& path, const MatrixFile& m) {
@@ -852,11 +1073,21 @@ void write_harwell_boeing(const std::string& path, const MatrixFile& m) {
     const std::int64_t ptrcrd = (m.cols + 1 + iper - 1) / iper, indcrd = (nnz + iper - 1) / iper,
                        valcrd = (values + vper - 1) / vper;
 
-    Output out(path);
+    require_finite(path, m);
+    OutputFile out(path);
     std::string key = upper(m.name);
     for (char& c : key)
         if (std::isspace(static_cast<unsigned char>(c))) c = '_';
-    out.put(padded(m.title.empty() ? m.name : m.title, 72) + padded(key, 8) + "\n");
+    // Line 1 must not begin with '%' (the readers take that for Matrix
+    // Market), as a title from a Matrix Market comment may.
+    auto no_percent = [](std::string t) {
+        while (!t.empty() && (t[0] == '%' || std::isspace(static_cast<unsigned char>(t[0]))))
+            t.erase(0, 1);
+        return t;
+    };
+    std::string title = no_percent(m.title);
+    if (title.empty()) title = no_percent(m.name);
+    out.put(padded(title, 72) + padded(key, 8) + "\n");
     out.put(right(std::to_string(ptrcrd + indcrd + valcrd), 14) +
             right(std::to_string(ptrcrd), 14) + right(std::to_string(indcrd), 14) +
             right(std::to_string(valcrd), 14) + right("0", 14) + "\n");
@@ -892,7 +1123,7 @@ void write_harwell_boeing(const std::string& path, const MatrixFile& m) {
     emit(ptrs, iper);
     emit(rows, iper);
     emit(vals, vper);
-    out.close();
+    verify_and_commit(out, m);
 }
 
 }  // namespace qivla
