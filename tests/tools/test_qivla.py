@@ -114,8 +114,9 @@ class QivlaTest(unittest.TestCase):
         self.assertIn("qivlapackdll2_zgeev", text)
 
     def test_eig_json_is_the_module_bit_for_bit(self):
-        done, out = run_json("eig", PDE225, "--vectors", "both")
+        done, out = run_json("eig", PDE225, "--vectors", "both", "--check", "all")
         self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(out["check"], {"kind": "all", "pairs": 225})
         self.assertEqual((out["info"], out["rows"], out["name"], out["vectors"]), (0, 225, "PDE225", "both"))
         w, vl, vr, info = self.lib.eig(self.pde, left=True, right=True)
         self.assertEqual(info, 0)
@@ -134,6 +135,15 @@ class QivlaTest(unittest.TestCase):
         vnorm = sum(abs(x.real) + abs(x.imag) for x in v)
         self.assertAlmostEqual(out["residuals"]["right"][0], num / (norm1 * vnorm), delta=1e-17)
         self.assertGreater(out["seconds"], 0.0)
+        # By default a sample of the pairs, spread over the module's order,
+        # gives the same residuals as the full check.
+        done, sampled = run_json("eig", PDE225, "--vectors", "both")
+        self.assertEqual(sampled["check"], {"kind": "sample", "pairs": 64})
+        checked = [k for k, r in enumerate(sampled["residuals"]["right"]) if r is not None]
+        self.assertEqual((len(checked), checked[0], checked[-1]), (64, 0, 224))
+        self.assertEqual([sampled["residuals"]["left"][k] for k in checked], [out["residuals"]["left"][k] for k in checked])
+        self.assertIn("residual check: a sample of 64 of 225 pairs (--check all checks every one)",
+                      run("eig", PDE225).stdout)
         # Eigenvalues alone: no residuals.
         done, alone = run_json("eig", PDE225, "--vectors", "none")
         self.assertEqual((alone["residuals"]["right"], alone["max_residual_left"]), (None, None))
@@ -205,7 +215,7 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(text.returncode, 1)
         self.assertIn("INFO = 3: no solution computed: U(3,3) is exactly zero, column 3", text.stdout)
         done, out = run_json("lu", path)
-        self.assertEqual((done.returncode, out["info"], out["zero_pivot_column"]), (0, 3, 3))
+        self.assertEqual((done.returncode, out["info"], out["zero_pivot_column"]), (1, 3, 3))
         self.assertEqual(out["reciprocal_pivot_ratio"], 0.0)
 
     def test_converted_files_give_the_same_results(self):
@@ -294,18 +304,36 @@ class QivlaTest(unittest.TestCase):
 
     # ---- what goes wrong ------------------------------------------------------------
 
-    def test_bad_command_lines_get_usage_and_status_2(self):
+    def test_bad_command_lines_get_one_line_and_status_2(self):
+        plot = self.path("spectrum.pdf")
         for args in ([], ["frobnicate"], ["eig"], ["eig", PDE225, "--vectors", "some"],
                      ["eig", PDE225, "--log"], ["eig", PDE225, "--plot"], ["lu", PDE225, "--bogus"],
                      ["solve", PDE225, PDE225, PDE225], ["info", PDE225], ["eig", PDE225, "--json", "--json"],
-                     ["convert", PDE225, self.path("x.txt")]):
+                     ["convert", PDE225, self.path("x.txt")], ["eig", PDE225, "--plot", plot],
+                     ["eig", PDE225, "--jobs", "0"], ["eig", PDE225, "--full"], ["eig", PDE225, "--check", "half"],
+                     ["eig", "-", "-"], ["eig", PDE225, PDE225, "--out", self.path("w.mtx")]):
             with self.subTest(args=args):
-                done = subprocess.run([QIVLA] + args, capture_output=True, text=True, timeout=60)
+                done = subprocess.run([QIVLA] + args + ["--module", MODULE], capture_output=True, text=True,
+                                      timeout=60)
                 self.assertEqual(done.returncode, 2, done.stderr)
-                self.assertIn("usage: qivla", done.stderr)
+                lines = done.stderr.splitlines()
+                self.assertEqual(len(lines), 2, done.stderr)
+                self.assertTrue(lines[0].startswith("qivla: "))
+                command = args[0] + " " if args and args[0] in ("eig", "lu", "solve", "info", "convert") else ""
+                self.assertEqual(lines[1], "Try 'qivla %s--help'." % command)
                 self.assertEqual(done.stdout, "")
+        self.assertFalse(os.path.exists(plot))
+        self.assertIn("--plot writes SVG (.svg) or PNG (.png), not", run("eig", PDE225, "--plot", plot).stderr)
         done = subprocess.run([QIVLA, "--help"], capture_output=True, text=True, timeout=60)
         self.assertEqual((done.returncode, done.stdout.startswith("usage: qivla")), (0, True))
+        for command, words in (("eig", "--cond"), ("solve", "A*X = B"), ("lu", "Exit status 1"), ("info", "exports"),
+                               ("convert", "read back")):
+            done = subprocess.run([QIVLA, command, "--help"], capture_output=True, text=True, timeout=60)
+            self.assertEqual(done.returncode, 0)
+            self.assertTrue(done.stdout.startswith("usage: qivla " + command), done.stdout)
+            self.assertIn(words, done.stdout)
+        done = subprocess.run([QIVLA, "--version"], capture_output=True, text=True, timeout=60)
+        self.assertRegex(done.stdout, r"^qivla \d+\.\d+\.\d+\n$")
 
     def test_broken_and_unsuitable_files_stop_before_any_work(self):
         broken = self.path("broken.mtx")
