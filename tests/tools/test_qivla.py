@@ -7,10 +7,14 @@ Environment: QIVLA (the program), QIV_MODULE (the module it loads, also used
 by the Python host), QIV_SOURCE_DIR (the source tree).
 """
 
+import gzip
 import json
 import math
 import os
 import pty
+import random
+import resource
+import signal
 import select
 import struct
 import subprocess
@@ -402,6 +406,186 @@ class QivlaTest(unittest.TestCase):
         # Into a pipe: none.
         done = run("eig", PDE225)
         self.assertNotIn("\r", done.stdout)
+
+
+class FilesFromStrangersTest(unittest.TestCase):
+    """Hostile or foreign input through the built program: bounded memory and
+    time, one clear message with escaped text, nothing written half."""
+
+    MM = "%%MatrixMarket matrix coordinate real general\n"
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory(prefix="qivla_strangers_")
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data.encode("latin-1") if isinstance(data, str) else data)
+        return path
+
+    def refused(self, *args, env=None, preexec=None, timeout=60):
+        full_env = dict(os.environ)
+        full_env.pop("QIVLA_MEMORY_LIMIT", None)
+        full_env.update(env or {})
+        proc = subprocess.Popen([QIVLA] + list(args) + ["--module", MODULE], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=full_env, preexec_fn=preexec)
+        out, err = proc.communicate(timeout=timeout)
+        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+        self.assertEqual(proc.returncode, 2, err)
+        self.assertEqual(out, b"")
+        # One line, plain printable text whatever the file held.
+        self.assertEqual(err.count(b"\n"), 1, err)
+        self.assertTrue(all(32 <= b < 127 for b in err[:-1]), err)
+        return err.decode(), usage
+
+    def hb(self, name, title, counts, type_line, formats, data):
+        return self.write(name, "%-72s%-8s\n%s\n%s\n%s\n%s" % (title, "KEY", counts, type_line, formats, data))
+
+    def test_memory_is_counted_before_anything_is_allocated(self):
+        # Many rows and no columns: the reader's row marks count too.
+        path = self.hb("rows.rua", "ROWS", "%14d%14d%14d%14d" % (1, 1, 0, 0),
+                       "RUA%25d%14d%14d%14d" % (2147483647, 0, 0, 0), "(1I4)           (1I4)           (1E8.1)",
+                       "   1\n")
+        err, _ = self.refused("lu", path, env={"QIVLA_MEMORY_LIMIT": str(1 << 30)})
+        self.assertIn("a dense 2147483647 x 0 complex matrix needs 0 bytes of memory (8.0 GiB while it is read), "
+                      "but only 1.0 GiB is available", err)
+        # The same matrix with few rows is an empty factorisation, said so.
+        path = self.hb("rows_ok.rua", "ROWS", "%14d%14d%14d%14d" % (1, 1, 0, 0),
+                       "RUA%25d%14d%14d%14d" % (1000, 0, 0, 0), "(1I4)           (1I4)           (1E8.1)", "   1\n")
+        done = run("lu", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("INFO = 0: the matrix is 1000 x 0: it has no entries, so there is nothing to factor", done.stdout)
+        # ulimit -v bounds what the tool takes, not only the free memory.
+        big = self.write("big.mtx", self.MM + "20000 20000 1\n1 1 1\n")
+        limit = 1 << 30
+        err, _ = self.refused("eig", big, preexec=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        available = err.split("but only ")[1].split(" is available")[0]
+        self.assertTrue(available.endswith(("MiB", "KiB", "bytes")) or float(available.split()[0]) < 1.0, err)
+        # A 60-byte file that promises entries it does not hold allocates
+        # nothing dense (2.7 GiB here) before finding out.
+        empty = self.write("promise.mtx", self.MM + "13000 13000 5\n")
+        self.assertLess(os.path.getsize(empty), 70)
+        def peak(*args):  # KiB; a forked child counts its parent's pages too, hence the baseline
+            proc = subprocess.Popen([QIVLA] + list(args) + ["--module", MODULE], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.PIPE)
+            _, _, usage = os.wait4(proc.pid, 0)
+            proc.stderr.close()
+            return usage.ru_maxrss
+
+        self.assertLess(peak("lu", empty) - peak("info"), 100 * 1024)
+        self.assertIn("the file ends after 0 of the 5 entries", run("lu", empty).stderr)
+
+    def test_decompressed_text_and_lines_are_capped(self):
+        # 100 MiB of blank lines in a 100 KiB gzip file.
+        blanks = self.write("blanks.mtx.gz", gzip.compress((self.MM + "2 2 1\n").encode() + b"\n" * (100 << 20), 1))
+        self.assertLess(os.path.getsize(blanks), 1 << 20)
+        started = time.time()
+        err, _ = self.refused("eig", blanks)
+        self.assertIn("the text is longer than", err)
+        self.assertIn("far more than the entries that the size line states need", err)
+        self.assertLess(time.time() - started, 20)
+        line = self.write("line.mtx.gz", gzip.compress((self.MM + "1 1 1\n1 1 ").encode() + b"5" * (64 << 20), 1))
+        err, _ = self.refused("eig", line)
+        self.assertIn(", line 3: the line is longer than 1048576 bytes", err)
+
+    def test_nul_bytes_are_refused_with_the_line(self):
+        err, _ = self.refused("eig", self.write("nul.mtx", self.MM + "2 2 2\n1 1 1\x00\n2 2 1\n"))
+        self.assertIn("nul.mtx, line 3: holds a NUL byte", err)
+        started = time.time()
+        err, _ = self.refused("eig", "/dev/zero")
+        self.assertEqual(err, "qivla: /dev/zero: not a Matrix Market or Harwell-Boeing file (line 1 holds a NUL byte)\n")
+        self.assertLess(time.time() - started, 10)
+
+    def test_not_a_matrix_file(self):
+        rng = random.Random(19)
+        noise = bytes(rng.randrange(256) for _ in range(4096))
+        for path in (self.dir, "/etc/passwd", self.write("noise.bin", noise),
+                     self.write("noise.gz", b"\x1f\x8b\x08\x00" + noise), self.write("text", "hello\nworld\n")):
+            with self.subTest(path=path):
+                err, _ = self.refused("lu", path)
+                self.assertIn(": not a Matrix Market or Harwell-Boeing file", err)
+
+    def test_harwell_boeing_counts_and_hermitian_diagonal(self):
+        big = 9223372036854775807
+        path = self.hb("counts.rua", "T", "%20d%20d%20d%20d" % (big, big, big, 1), "RUA 1 1 1 0",
+                       "(1I4) (1I4) (1E8.1)", "")
+        err, _ = self.refused("lu", path)
+        self.assertIn("line 2: the line counts add up to more than 9223372036854775807", err)
+        cha = self.hb("herm.cha", "H", "%14d%14d%14d%14d" % (4, 1, 1, 2), "CHA%25d%14d%14d%14d" % (2, 2, 2, 0),
+                      "(3I4)           (2I4)           (2E12.4)", "   1   3   3\n   1   2\n"
+                      "  1.0000E+00  5.0000E-01\n  2.0000E+00  0.0000E+00\n")
+        err, _ = self.refused("eig", cha)
+        self.assertIn("herm.cha, line 7: diagonal entry (1, 1) of a hermitian matrix has a nonzero imaginary part", err)
+
+    def test_underflow_is_refused_like_overflow_and_hex_is_not_a_number(self):
+        for name, text, message in (
+                ("under.mtx", self.MM + "1 1 1\n1 1 1e-400\n", "value '1e-400' underflows"),
+                ("over.mtx", self.MM + "1 1 1\n1 1 1e400\n", "value '1e400' overflows"),
+                ("hex.mtx", self.MM + "1 1 1\n1 1 0x1p3\n", "value '0x1p3' is not a finite number"),
+                ("under.rua", "%-80s\n%14d%14d%14d%14d\nRUA%25d%14d%14d%14d\n(2I4) (1I4) (1E12.4)\n   1   2\n   1\n"
+                 "    1.0-400\n" % ("U", 3, 1, 1, 1, 1, 1, 1, 0), "value '1.0-400' underflows"),
+        ):
+            with self.subTest(name=name):
+                err, _ = self.refused("lu", self.write(name, text))
+                self.assertIn(message, err)
+        # Subnormals are numbers: they read, and a written file keeps them.
+        tiny = self.write("tiny.mtx", self.MM + "1 1 1\n1 1 4.9406564584124654e-324\n")
+        done, out = run_json("lu", tiny, "--full")
+        self.assertEqual(out["factors"], [[[5e-324, 0.0]]])
+
+    def test_text_from_the_file_is_printed_escaped(self):
+        path = self.write("title.mtx", "%%MatrixMarket matrix coordinate real general\n% evil \x1b]0;owned\x07 \x9b31m\n"
+                          "1 1 1\n1 1 2\n")
+        done = run("lu", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn('"evil \\x1B]0;owned\\x07 \\x9B31m"', done.stdout)
+        self.assertNotIn("\x1b", done.stdout)
+        err, _ = self.refused("lu", self.write("token.mtx", self.MM + "1 1 1\n1 1 \x1b[2J\xff\n"))
+        self.assertIn("value '\\x1B[2J\\xFF' is not a finite number", err)
+
+    def test_written_files_read_back_and_replace_atomically(self):
+        # A Matrix Market comment that would begin a Harwell-Boeing file with
+        # '%' (read as Matrix Market) must not; the file reads back.
+        src = self.write("trick.mtx", "%%MatrixMarket matrix coordinate complex general\n%%MatrixMarket trick\n"
+                         "2 3 2\n1 1 1.5 -2\n2 3 1e-300 0\n")
+        hb = os.path.join(self.dir, "trick.cua")
+        self.assertEqual(run("convert", src, hb).returncode, 0)
+        with open(hb) as f:
+            self.assertFalse(f.readline().startswith("%"))
+        back, orig = run_json("lu", hb, "--full")[1], run_json("lu", src, "--full")[1]
+        self.assertEqual(back["factors"], orig["factors"])
+        # Converting a file onto itself is safe.
+        self.assertEqual(run("convert", hb, hb).returncode, 0)
+        self.assertEqual(run_json("lu", hb, "--full")[1]["factors"], orig["factors"])
+        # A write that fails (here the file size limit) leaves the old file
+        # whole and no temporary file behind, and says why.
+        target = os.path.join(self.dir, "keep.mtx")
+        self.assertEqual(run("convert", PDE225, target).returncode, 0)
+        with open(target, "rb") as f:
+            before = f.read()
+
+        def small_files():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+
+        done = subprocess.run([QIVLA, "convert", PDE225, target, "--array"], capture_output=True, text=True,
+                              preexec_fn=small_files, timeout=60)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("keep.mtx: write failed: File too large", done.stderr)
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["keep.mtx", "trick.cua", "trick.mtx"])
+        done = subprocess.run([QIVLA, "lu", PDE225, "--out", "/dev/full", "--module", MODULE], capture_output=True,
+                              text=True, timeout=60)
+        self.assertIn("/dev/full: write failed: No space left on device", done.stderr)
+        done = subprocess.run([QIVLA, "info", "--module", MODULE], stdout=open("/dev/full", "w"),
+                              stderr=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 2)
+        self.assertEqual(done.stderr, "qivla: cannot write the output: No space left on device\n")
 
 
 if __name__ == "__main__":

@@ -996,13 +996,14 @@ FileKind kind_from_name(const std::string& path) {
 const char* const not_a_matrix_file = "not a Matrix Market or Harwell-Boeing file";
 
 MatrixFile read_matrix(const std::string& path, std::uint64_t max_bytes) {
-    TextSource src(path);
-    // Comments before the size line, or a title, take no more than this.
-    src.set_byte_cap(std::uint64_t(64) << 20, "far more than a header needs");
     const FileKind named = kind_from_name(path);
     bool recognised = false;
     MatrixFile m;
     try {
+        TextSource src(path);
+        // Comments before the size line, or a title, take no more than this.
+        src.set_byte_cap(std::uint64_t(64) << 20, "far more than a header needs");
+        m.compressed = src.compressed();
         std::string first;
         if (!src.next(&first)) throw FileError(path, 0, "the file is empty");
         if (lower(first.substr(0, 14)) == "%%matrixmarket") {
@@ -1015,6 +1016,7 @@ MatrixFile read_matrix(const std::string& path, std::uint64_t max_bytes) {
         } else {
             m = read_harwell_boeing(src, first, max_bytes, &recognised);
         }
+        m.compressed = src.compressed();
     } catch (const FileError& e) {
         // Text (or bytes) that is neither format at all gets one message, not
         // the complaint of whichever reader tried it last; a file named as
@@ -1028,7 +1030,6 @@ MatrixFile read_matrix(const std::string& path, std::uint64_t max_bytes) {
     }
     if (m.name.empty()) m.name = path == "-" ? "stdin" : stem_of(path);
     m.path = path;
-    m.compressed = src.compressed();
     return m;
 }
 

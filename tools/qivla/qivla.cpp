@@ -347,10 +347,11 @@ int run(int argc, char** argv) {
     }
     // Output that could not be written (a full disk, a closed pipe) is an
     // error, with the system's reason.
-    std::cout.flush();
     errno = 0;
+    std::cout.flush();
+    int err = errno;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
-        const int err = errno ? errno : EIO;
+        if (!err) err = errno ? errno : EIO;
         std::cerr << "qivla: cannot write the output: " << std::strerror(err) << "\n";
         return std::max(status, static_cast<int>(status_input));
     }
