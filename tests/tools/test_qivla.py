@@ -232,6 +232,81 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(outs[0]["ipiv"], outs[2]["ipiv"])
         self.assertTrue(outs[1]["compressed"])
 
+    # ---- results out ----------------------------------------------------------------
+
+    def test_out_files_read_back_bit_for_bit(self):
+        w_path = self.path("w.mtx")
+        done, out = run_json("eig", PDE225, "--cond", "--out", w_path, "--full")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(out["out"], [w_path, self.path("w.right.mtx"), self.path("w.left.mtx")])
+        w, vl, vr, _ = self.lib.eig(self.pde, left=True, right=True)
+        values = read_mtx(w_path)
+        self.assertEqual([bits(row[0]) for row in values], [bits(z) for z in w])
+        for name, v, key in (("w.right.mtx", vr, "right_vectors"), ("w.left.mtx", vl, "left_vectors")):
+            got = read_mtx(self.path(name))
+            self.assertEqual([bits(z) for row in got for z in row], [bits(z) for row in v for z in row])
+            self.assertEqual([bits(complex(*z)) for col in out[key] for z in col],
+                             [bits(v[i][j]) for j in range(225) for i in range(225)])
+        # Condition numbers 1/|u^H v| of unit vectors, in column 2 and in JSON.
+        for j in (0, 100, 224):
+            u, v = [vl[i][j] for i in range(225)], [vr[i][j] for i in range(225)]
+            dot = abs(sum(a.conjugate() * b for a, b in zip(u, v)))
+            norms = math.sqrt(sum(abs(a) ** 2 for a in u)) * math.sqrt(sum(abs(b) ** 2 for b in v))
+            self.assertAlmostEqual(out["condition"][j] / (norms / dot), 1.0, delta=1e-12)
+            self.assertEqual(values[j][1], complex(out["condition"][j], 0))
+        self.assertIn("cond = ", run("eig", PDE225, "--cond").stdout)
+        # Harwell-Boeing by the name; solve's X and lu's factors and pivots.
+        self.assertEqual(run("eig", PDE225, "--vectors", "none", "--out", self.path("w.cua")).returncode, 0)
+        self.assertEqual(run("convert", self.path("w.cua"), self.path("w2.mtx")).returncode, 0)
+        alone = [complex(*z) for z in run_json("eig", PDE225, "--vectors", "none")[1]["eigenvalues"]]
+        self.assertEqual([bits(row[0]) for row in read_mtx(self.path("w2.mtx"))], [bits(z) for z in alone])
+        b = [0j] * 225
+        for j in range(225):
+            for i in range(225):
+                b[i] += self.pde[i][j]
+        x, _ = self.lib.gesv(self.pde, b)
+        done = run("solve", PDE225, "--out", "-")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("backward error", done.stderr)  # the report moves aside
+        with open(self.path("x.mtx"), "w") as f:
+            f.write(done.stdout)
+        self.assertEqual([bits(row[0]) for row in read_mtx(self.path("x.mtx"))], [bits(z) for z in x])
+        lu, ipiv, _ = self.lib.getrf(self.pde)
+        self.assertEqual(run("lu", PDE225, "--out", self.path("f.mtx")).returncode, 0)
+        self.assertEqual([bits(z) for row in read_mtx(self.path("f.mtx")) for z in row],
+                         [bits(z) for row in lu for z in row])
+        self.assertEqual([int(row[0].real) for row in read_mtx(self.path("f.pivots.mtx"))], ipiv)
+        self.assertEqual(run_json("lu", PDE225, "--full")[1]["factors"][7], [[z.real, z.imag] for z in
+                                                                              (lu[i][7] for i in range(225))])
+        # --all lists everything; the default, a summary.
+        self.assertEqual(sum(1 for line in run("solve", PDE225, "--all").stdout.splitlines()
+                             if line.strip().startswith(tuple("0123456789"))), 225)
+        self.assertEqual(len(run("lu", PDE225, "--all").stdout.splitlines()) - len(run("lu", PDE225).stdout.splitlines()),
+                         225 * 225 + 1)
+
+    def test_batch_of_files_in_parallel(self):
+        folder = self.path("batch")
+        os.makedirs(folder, exist_ok=True)
+        small = [[complex(i + j, i - j) if abs(i - j) < 2 else 0 for j in range(6)] for i in range(6)]
+        write_mtx(os.path.join(folder, "a.mtx"), small)
+        write_mtx(os.path.join(folder, "b.mtx"), [[2, 1], [1, 2]])
+        with open(os.path.join(folder, "c.mtx"), "w") as f:
+            f.write("%%MatrixMarket matrix coordinate real general\n2 2 1\n3 3 1\n")
+        with open(os.path.join(folder, "notes.txt"), "w") as f:
+            f.write("not a matrix\n")
+        done = run("eig", folder, PDE225, "--json", "--jobs", "3")
+        self.assertEqual(done.returncode, 2)  # the worst of the files'
+        lines = [json.loads(line) for line in done.stdout.splitlines()]
+        self.assertEqual([os.path.basename(line["file"]) for line in lines], ["a.mtx", "b.mtx", "c.mtx", "pde225.rua"])
+        self.assertIn("lies outside the 2 x 2 matrix", lines[2]["error"])
+        self.assertEqual(done.stderr.count("\n"), 1)
+        alone = run_json("eig", PDE225)[1]
+        self.assertEqual(lines[3]["eigenvalues"], alone["eigenvalues"])
+        self.assertEqual([round(z[0], 12) for z in sorted(lines[1]["eigenvalues"])], [1.0, 3.0])
+        text = run("eig", os.path.join(folder, "a.mtx"), os.path.join(folder, "b.mtx"))
+        self.assertEqual(text.returncode, 0)
+        self.assertEqual(text.stdout.count("INFO = 0"), 2)
+
     # ---- plots ---------------------------------------------------------------------
 
     def plot(self, matrix, name, *extra):
@@ -288,6 +363,16 @@ class QivlaTest(unittest.TestCase):
         span = max(z.real for z in w) - min(z.real for z in w)
         self.assertLess(axes["x"][1] - axes["x"][0], 2 * span)
         self.assertEqual(out["plot"], self.path("pde225.svg"))
+
+    def test_png_plot(self):
+        path = self.path("pde225.png")
+        done = run("eig", PDE225, "--vectors", "none", "--plot", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", data[16:24]), (1520, 1200))  # the SVG's size, twice
+        self.assertGreater(len(data), 20000)  # points, axes and text, not a blank page
 
     def test_log_plot_of_a_spectrum_over_many_decades(self):
         # A triangular matrix: its eigenvalues are its diagonal, from 1e-9 to

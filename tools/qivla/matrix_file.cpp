@@ -830,8 +830,18 @@ void verify_and_commit(OutputFile& out, const MatrixFile& m) {
     out.commit();
 }
 
+// The writers keep the sign of a zero: an entry is left out of a sparse file
+// only when both its parts are +0, and the file is real only when every
+// imaginary part is +0, so that everything reads back bit for bit.
+bool plus_zero(double v) { return v == 0.0 && !std::signbit(v); }
+bool stored(const zcomplex& z) { return !plus_zero(z.real()) || !plus_zero(z.imag()); }
+
+std::int64_t stored_count(const MatrixFile& m) {
+    return std::count_if(m.a.begin(), m.a.end(), stored);
+}
+
 bool all_real(const MatrixFile& m) {
-    return std::all_of(m.a.begin(), m.a.end(), [](const zcomplex& z) { return z.imag() == 0.0; });
+    return std::all_of(m.a.begin(), m.a.end(), [](const zcomplex& z) { return plus_zero(z.imag()); });
 }
 
 // A value in E format with 17 significant digits, right-aligned in width
@@ -1049,10 +1059,10 @@ void write_matrix_market(const std::string& path, const MatrixFile& m, bool arra
             for (int i = 0; i < m.rows; ++i) out.put(value(m.at(i, j)) + "\n");
     } else {
         out.put(std::to_string(m.rows) + " " + std::to_string(m.cols) + " " +
-                std::to_string(m.nonzeros()) + "\n");
+                std::to_string(stored_count(m)) + "\n");
         for (int j = 0; j < m.cols; ++j)
             for (int i = 0; i < m.rows; ++i)
-                if (m.at(i, j) != zcomplex(0.0, 0.0))
+                if (stored(m.at(i, j)))
                     out.put(std::to_string(i + 1) + " " + std::to_string(j + 1) + " " +
                             value(m.at(i, j)) + "\n");
     }
@@ -1061,7 +1071,7 @@ void write_matrix_market(const std::string& path, const MatrixFile& m, bool arra
 
 void write_harwell_boeing(const std::string& path, const MatrixFile& m) {
     const bool real = all_real(m);
-    const std::int64_t nnz = m.nonzeros();
+    const std::int64_t nnz = stored_count(m);
     // Integer fields one wider than the largest number; values 17 digits in
     // fields of 24 characters, which touch when a number needs all of them.
     const int iwidth =
@@ -1113,7 +1123,7 @@ void write_harwell_boeing(const std::string& path, const MatrixFile& m) {
         ptrs.push_back(right(std::to_string(next), static_cast<std::size_t>(iwidth)));
         for (int i = 0; i < m.rows; ++i) {
             const zcomplex z = m.at(i, j);
-            if (z == zcomplex(0.0, 0.0)) continue;
+            if (!stored(z)) continue;
             rows.push_back(right(std::to_string(i + 1), static_cast<std::size_t>(iwidth)));
             vals.push_back(fortran_e(z.real(), vwidth));
             if (!real) vals.push_back(fortran_e(z.imag(), vwidth));
