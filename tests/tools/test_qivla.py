@@ -306,6 +306,27 @@ class QivlaTest(unittest.TestCase):
         text = run("eig", os.path.join(folder, "a.mtx"), os.path.join(folder, "b.mtx"))
         self.assertEqual(text.returncode, 0)
         self.assertEqual(text.stdout.count("INFO = 0"), 2)
+        # On a terminal, a progress line for the batch, erased before each report.
+        master, slave = pty.openpty()
+        proc = subprocess.Popen([QIVLA, "eig", os.path.join(folder, "b.mtx"), PDE900, PDE225, "--jobs", "1",
+                                 "--module", MODULE], stdout=slave, stderr=subprocess.PIPE, close_fds=True)
+        os.close(slave)
+        chunks = []
+        while True:
+            try:
+                data = os.read(master, 65536)
+            except OSError:
+                break
+            if not data:
+                break
+            chunks.append(data)
+        proc.wait(timeout=300)
+        os.close(master)
+        proc.stderr.close()
+        screen = b"".join(chunks).decode()
+        self.assertEqual(proc.returncode, 0)
+        self.assertIn("eig: 1 of 3 files done, 1 at a time", screen)
+        self.assertEqual(screen.count("INFO = 0"), 3)
 
     # ---- plots ---------------------------------------------------------------------
 

@@ -252,10 +252,16 @@ int run_batch(const Args& args, const q::Module& lib) {
     std::size_t printed = 0, finished = 0;
     {
         std::unique_lock<std::mutex> lock(mutex);
+        auto count_done = [&] {
+            std::size_t c = 0;
+            for (const Outcome& o : outcomes) c += o.done ? 1 : 0;
+            return c;
+        };
         while (printed < files.size()) {
-            changed.wait(lock);
-            finished = 0;
-            for (const Outcome& o : outcomes) finished += o.done ? 1 : 0;
+            // Files may finish before this waits: the count, not the
+            // notification, says whether there is news.
+            changed.wait(lock, [&] { return count_done() > finished; });
+            finished = count_done();
             if (terminal) std::cout << "\r\x1b[K";
             while (printed < files.size() && outcomes[printed].done) {
                 const Outcome& o = outcomes[printed];
