@@ -271,6 +271,12 @@ class QivlaTest(unittest.TestCase):
         with open(self.path("x.mtx"), "w") as f:
             f.write(done.stdout)
         self.assertEqual([bits(row[0]) for row in read_mtx(self.path("x.mtx"))], [bits(z) for z in x])
+        # Standard input, compressed or not, is a file like any other.
+        with open(PDE225, "rb") as f:
+            piped = subprocess.run([QIVLA, "solve", "-", "--out", "-", "--module", MODULE], input=gzip.compress(f.read()),
+                                   capture_output=True, timeout=60)
+        self.assertEqual(piped.stdout.decode(), done.stdout)
+        self.assertIn("-: PDE225, 225 x 225, 1065 nonzeros (Harwell-Boeing RUA, gzip)", piped.stderr.decode())
         lu, ipiv, _ = self.lib.getrf(self.pde)
         self.assertEqual(run("lu", PDE225, "--out", self.path("f.mtx")).returncode, 0)
         self.assertEqual([bits(z) for row in read_mtx(self.path("f.mtx")) for z in row],
