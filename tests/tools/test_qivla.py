@@ -656,6 +656,8 @@ class FilesFromStrangersTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn('"evil \\x1B]0;owned\\x07 \\x9B31m"', done.stdout)
         self.assertNotIn("\x1b", done.stdout)
+        # JSON carries the text as it is, bytes that are not UTF-8 as U+FFFD.
+        self.assertEqual(run_json("lu", path)[1]["title"], "evil \x1b]0;owned\x07 \ufffd31m")
         err, _ = self.refused("lu", self.write("token.mtx", self.MM + "1 1 1\n1 1 \x1b[2J\xff\n"))
         self.assertIn("value '\\x1B[2J\\xFF' is not a finite number", err)
 

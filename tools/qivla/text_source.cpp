@@ -17,9 +17,9 @@ std::string format_message(const std::string& file, long line, const std::string
            escaped(message);
 }
 
-// The length of the valid UTF-8 sequence at s[i] for a code point from
-// U+00A0 up (no C1 controls, no overlong forms, no surrogates), or 0.
-std::size_t utf8_length(const std::string& s, std::size_t i) {
+}  // namespace
+
+std::size_t utf8_length(const std::string& s, std::size_t i, unsigned long smallest_code_point) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     std::size_t len = 0;
     unsigned long cp = 0;
@@ -41,12 +41,12 @@ std::size_t utf8_length(const std::string& s, std::size_t i) {
         if ((d & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (d & 0x3F);
     }
-    const unsigned long smallest[5] = {0, 0, 0xA0, 0x800, 0x10000};
-    if (cp < smallest[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    const unsigned long smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < smallest[len] || cp < smallest_code_point || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
     return len;
 }
-
-}  // namespace
 
 std::string escaped(const std::string& text) {
     std::string r;
@@ -57,7 +57,7 @@ std::string escaped(const std::string& text) {
             r += text[i++];
             continue;
         }
-        const std::size_t len = c >= 0x80 ? utf8_length(text, i) : 0;
+        const std::size_t len = c >= 0x80 ? utf8_length(text, i, 0xA0) : 0;
         if (len > 0) {
             r.append(text, i, len);
             i += len;

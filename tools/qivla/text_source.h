@@ -30,6 +30,11 @@ class FileError : public std::runtime_error {
 // (without the C1 controls) stay, every other byte becomes \xNN.
 std::string escaped(const std::string& text);
 
+// The length of the valid UTF-8 sequence (no overlong forms, no surrogates)
+// at text[i] for a code point of at least smallest_code_point, or 0.
+std::size_t utf8_length(const std::string& text, std::size_t i,
+                        unsigned long smallest_code_point = 0x80);
+
 // Reads lines from a plain or gzip-compressed file (recognised by its
 // content, not its name). Line ends (LF or CRLF) are removed. "-" reads
 // standard input.
