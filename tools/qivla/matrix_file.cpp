@@ -3,8 +3,6 @@
 // formats/ (one file each, and what they share).
 #include "matrix_file.h"
 
-#include "output_file.h"
-
 #include <sys/resource.h>
 #include <zlib.h>
 
@@ -20,6 +18,7 @@
 #include <new>
 
 #include "formats/support.h"
+#include "output_file.h"
 
 namespace qivla {
 

@@ -30,8 +30,8 @@ cairo_status_t append_png(void* closure, const unsigned char* data, unsigned int
 // The SVG picture rendered at twice its size, on white.
 std::string svg_to_png(const std::string& path, const std::string& svg, int width, int height) {
     GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_data(
-        reinterpret_cast<const guint8*>(svg.data()), static_cast<gsize>(svg.size()), &error);
+    RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()),
+                                                   static_cast<gsize>(svg.size()), &error);
     if (!handle) {
         const std::string why = error ? error->message : "unknown error";
         if (error) g_error_free(error);
@@ -54,7 +54,8 @@ std::string svg_to_png(const std::string& path, const std::string& svg, int widt
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     g_object_unref(handle);
-    if (!ok || st != CAIRO_STATUS_SUCCESS) throw FileError(path, 0, "cannot render the plot: " + why);
+    if (!ok || st != CAIRO_STATUS_SUCCESS)
+        throw FileError(path, 0, "cannot render the plot: " + why);
     return png;
 }
 

@@ -128,8 +128,7 @@ Args parse(int argc, char** argv) {
         if (plot_kind(p) == PlotKind::unknown)
             throw UsageError{"--plot writes SVG (.svg) or PNG (.png), not '" + escaped(p) + "'"};
     }
-    if (args.has("--out") && args.get("--out").empty())
-        throw UsageError{"--out needs a file name"};
+    if (args.has("--out") && args.get("--out").empty()) throw UsageError{"--out needs a file name"};
     if (args.has("--jobs")) {
         const std::string v = args.get("--jobs");
         char* end = nullptr;
@@ -214,8 +213,8 @@ int run_batch(const Args& args, const q::Module& lib) {
     const std::vector<std::string> files = batch_files(args);
     const bool json = args.has("--json");
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-    const int jobs =
-        args.has("--jobs") ? std::atoi(args.get("--jobs").c_str()) : static_cast<int>(std::min(hw, 8u));
+    const int jobs = args.has("--jobs") ? std::atoi(args.get("--jobs").c_str())
+                                        : static_cast<int>(std::min(hw, 8u));
     const bool terminal = stdout_is_terminal();
 
     struct Outcome {

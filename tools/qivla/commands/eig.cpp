@@ -167,10 +167,10 @@ int cmd_eig(const Args& args, const std::string& file, const Context& ctx) {
     std::vector<std::string> written;
     if (!out_file.empty()) {
         const int k = n - first_valid;
-        MatrixFile wf = result_matrix(m.name + "_eigenvalues",
-                                      "eigenvalues of " + m.name +
-                                          (cond ? " (column 2: condition numbers)" : ""),
-                                      k, cond && !conds.empty() ? 2 : 1);
+        MatrixFile wf = result_matrix(
+            m.name + "_eigenvalues",
+            "eigenvalues of " + m.name + (cond ? " (column 2: condition numbers)" : ""), k,
+            cond && !conds.empty() ? 2 : 1);
         for (int i = 0; i < k; ++i) {
             wf.at(i, 0) = r.w[static_cast<std::size_t>(first_valid + i)];
             if (wf.cols == 2) wf.at(i, 1) = conds[static_cast<std::size_t>(i)];
@@ -178,10 +178,10 @@ int cmd_eig(const Args& args, const std::string& file, const Context& ctx) {
         write_result(out_file, wf);
         written.push_back(out_file);
         auto vectors = [&](const q::Matrix& v, const char* tag) {
-            MatrixFile vf = result_matrix(m.name + "_" + tag, std::string(tag) +
-                                                                  " eigenvectors of " + m.name +
-                                                                  " (column j: eigenvalue j)",
-                                          n, n);
+            MatrixFile vf = result_matrix(
+                m.name + "_" + tag,
+                std::string(tag) + " eigenvectors of " + m.name + " (column j: eigenvalue j)", n,
+                n);
             std::copy(v.data(), v.data() + vf.a.size(), vf.a.begin());
             const std::string path = tagged_name(out_file, tag);
             write_result(path, vf);
@@ -207,7 +207,7 @@ int cmd_eig(const Args& args, const std::string& file, const Context& ctx) {
         for (const zcomplex& z : r.w) j.complex(z);
         j.end_array();
         j.key("check").begin_object();
-        j.key("kind").value(idx.empty() ? "none"
+        j.key("kind").value(idx.empty()                         ? "none"
                             : static_cast<int>(idx.size()) == n ? "all"
                                                                 : "sample");
         j.key("pairs").value(static_cast<int>(idx.size()));
@@ -226,9 +226,15 @@ int cmd_eig(const Args& args, const std::string& file, const Context& ctx) {
         array_json(j, conds);
         if (args.has("--full")) {
             j.key("right_vectors");
-            if (right && r.info == 0) matrix_columns_json(j, vr, n); else j.null();
+            if (right && r.info == 0)
+                matrix_columns_json(j, vr, n);
+            else
+                j.null();
             j.key("left_vectors");
-            if (left && r.info == 0) matrix_columns_json(j, vl, n); else j.null();
+            if (left && r.info == 0)
+                matrix_columns_json(j, vl, n);
+            else
+                j.null();
         }
         j.key("plot");
         plot.empty() ? j.null() : j.value(plot);

@@ -69,15 +69,16 @@ int cmd_lu(const Args& args, const Context& ctx) {
     // diagonal not stored), U on and above it; the pivots beside them.
     std::string pivots_file;
     if (!out_file.empty()) {
-        MatrixFile f = result_matrix(m.name + "_lu",
-                                     "LU factors of " + m.name +
-                                         ": L below the diagonal (unit diagonal), U on and above",
-                                     m.rows, m.cols);
+        MatrixFile f = result_matrix(
+            m.name + "_lu",
+            "LU factors of " + m.name + ": L below the diagonal (unit diagonal), U on and above",
+            m.rows, m.cols);
         std::copy(a.data(), a.data() + f.a.size(), f.a.begin());
         write_result(out_file, f);
         MatrixFile p = result_matrix(m.name + "_pivots",
-                                     "pivots of " + m.name + ": row i was interchanged with row "
-                                                             "ipiv(i)",
+                                     "pivots of " + m.name +
+                                         ": row i was interchanged with row "
+                                         "ipiv(i)",
                                      k, 1);
         for (int d = 0; d < k; ++d)
             p.at(d, 0) = static_cast<double>(r.ipiv[static_cast<std::size_t>(d)]);

@@ -82,8 +82,8 @@ int cmd_solve(const Args& args, const Context& ctx) {
     }
 
     if (!out_file.empty() && r.info == 0) {
-        MatrixFile xf = result_matrix(m.name + "_solution", "solution X of A X = B, A = " + m.name,
-                                      n, nrhs);
+        MatrixFile xf =
+            result_matrix(m.name + "_solution", "solution X of A X = B, A = " + m.name, n, nrhs);
         std::copy(b.data(), b.data() + xf.a.size(), xf.a.begin());
         write_result(out_file, xf);
     }
@@ -110,7 +110,10 @@ int cmd_solve(const Args& args, const Context& ctx) {
         j.key("error");
         ones&& r.info == 0 ? j.value(error) : j.null();
         j.key("solution");
-        if (r.info == 0) matrix_columns_json(j, b, nrhs); else j.null();
+        if (r.info == 0)
+            matrix_columns_json(j, b, nrhs);
+        else
+            j.null();
         j.key("out");
         out_file.empty() || r.info != 0 ? j.null() : j.value(out_file);
         j.end_object();

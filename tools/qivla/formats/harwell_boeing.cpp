@@ -1,7 +1,4 @@
 // The Harwell-Boeing reader (fixed-width Fortran fields) and writer.
-#include "formats/support.h"
-#include "output_file.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,11 +9,13 @@
 #include <cstring>
 #include <new>
 
+#include "formats/support.h"
+#include "output_file.h"
+
 namespace qivla {
 namespace formats {
 
 namespace {
-
 
 // One Fortran edit descriptor as the format line gives it, e.g. (20I4),
 // (3D22.16), (1P,4E20.12).
@@ -284,8 +283,8 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
     // lines may follow them.
     std::size_t widest = 0;
     for (const FortranFormat* f : {&ptr_fmt, &ind_fmt, &val_fmt})
-        widest = std::max(widest, static_cast<std::size_t>(f->repeat) *
-                                      static_cast<std::size_t>(f->width));
+        widest = std::max(widest,
+                          static_cast<std::size_t>(f->repeat) * static_cast<std::size_t>(f->width));
     src.set_line_cap(std::max<std::size_t>(widest + 1024, 4096));
     src.set_byte_cap(src.bytes_read() + (std::uint64_t(1) << 20) +
                          static_cast<std::uint64_t>(card[0]) * (widest + 1024),
@@ -360,8 +359,9 @@ MatrixFile read_harwell_boeing(TextSource& src, const std::string& line1, std::u
                 const long long e = k / 2;
                 while (colptr[value_col + 1] - 1 <= e) ++value_col;
                 if (rowind[static_cast<std::size_t>(e)] == static_cast<int>(value_col) && v != 0.0)
-                    src.fail("diagonal entry " + pos(static_cast<long long>(value_col) + 1,
-                                                     static_cast<long long>(value_col) + 1) +
+                    src.fail("diagonal entry " +
+                             pos(static_cast<long long>(value_col) + 1,
+                                 static_cast<long long>(value_col) + 1) +
                              " of a hermitian matrix has a nonzero imaginary part");
             }
         });

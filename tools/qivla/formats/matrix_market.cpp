@@ -1,7 +1,4 @@
 // The Matrix Market reader and writer.
-#include "formats/support.h"
-#include "output_file.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,6 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "formats/support.h"
+#include "output_file.h"
 
 namespace qivla {
 namespace formats {
@@ -122,9 +122,9 @@ MatrixFile read_matrix_market(TextSource& src, const std::string& banner, std::u
     // What the rest of the file may hold: its entries, some comments; no
     // more (a small compressed file can expand to gigabytes of blank lines).
     auto cap_text = [&](long long items) {
-        src.set_byte_cap(src.bytes_read() + (std::uint64_t(64) << 20) +
-                             static_cast<std::uint64_t>(items) * 256u,
-                         "far more than the entries that the size line states need");
+        src.set_byte_cap(
+            src.bytes_read() + (std::uint64_t(64) << 20) + static_cast<std::uint64_t>(items) * 256u,
+            "far more than the entries that the size line states need");
     };
     const long long capacity = sym == Symmetry::general ? n * m.cols
                                : sym == Symmetry::skew  ? n * (n - 1) / 2

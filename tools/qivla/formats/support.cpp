@@ -100,7 +100,8 @@ RealStatus parse_real(const std::string& token, double* out) {
     while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p]))) ++p, ++digits;
     if (p < token.size() && token[p] == '.') {
         ++p;
-        while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p]))) ++p, ++digits;
+        while (p < token.size() && std::isdigit(static_cast<unsigned char>(token[p])))
+            ++p, ++digits;
     }
     if (digits == 0) return RealStatus::syntax;
     if (p < token.size() && (token[p] == 'e' || token[p] == 'E')) {
@@ -151,9 +152,9 @@ void check_budget(const MatrixFile& m, const TextSource& src, long line, double 
     if (bytes > static_cast<double>(max_bytes))
         src.fail_at(line, "a dense " + std::to_string(m.rows) + " x " + std::to_string(m.cols) +
                               " complex matrix needs " + format_bytes(dense) +
-                              (format_bytes(bytes) != format_bytes(dense) ? " of memory (" + format_bytes(bytes) +
-                                                 " while it is read)"
-                                           : std::string(" of memory")) +
+                              (format_bytes(bytes) != format_bytes(dense)
+                                   ? " of memory (" + format_bytes(bytes) + " while it is read)"
+                                   : std::string(" of memory")) +
                               ", but only " + format_bytes(static_cast<double>(max_bytes)) +
                               " is available");
 }
@@ -182,7 +183,6 @@ long long checked_dimension(const TextSource& src, const std::string& token, con
                  " exceeds the largest order the module takes (" + std::to_string(INT_MAX) + ")");
     return v;
 }
-
 
 void place(MatrixFile* m, Symmetry sym, int i, int j, zcomplex v) {
     m->at(i, j) = v;
@@ -228,8 +228,8 @@ void verify_and_commit(OutputFile& out, const MatrixFile& m) {
         try {
             back = read_matrix(out.staged_path(), UINT64_MAX);
         } catch (const FileError& e) {
-            throw FileError(out.path(), 0, "not written: the file would not read back (" +
-                                               e.message() + ")");
+            throw FileError(out.path(), 0,
+                            "not written: the file would not read back (" + e.message() + ")");
         }
         bool same = back.rows == m.rows && back.cols == m.cols && back.a.size() == m.a.size();
         for (std::size_t k = 0; same && k < m.a.size(); ++k)
@@ -251,7 +251,8 @@ std::int64_t stored_count(const MatrixFile& m) {
 }
 
 bool all_real(const MatrixFile& m) {
-    return std::all_of(m.a.begin(), m.a.end(), [](const zcomplex& z) { return plus_zero(z.imag()); });
+    return std::all_of(m.a.begin(), m.a.end(),
+                       [](const zcomplex& z) { return plus_zero(z.imag()); });
 }
 
 std::string padded(const std::string& s, std::size_t width) {

@@ -21,7 +21,7 @@ std::string lower(std::string s);
 std::string upper(std::string s);
 std::string trim(const std::string& s);
 inline bool blank(const std::string& s) { return trim(s).empty(); }
-std::string quoted(const std::string& s);  // a file's token in a message, cut when long
+std::string quoted(const std::string& s);   // a file's token in a message, cut when long
 std::string pos(long long i, long long j);  // "(i, j)"
 
 // ---- numbers ----
