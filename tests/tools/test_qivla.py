@@ -7,10 +7,14 @@ Environment: QIVLA (the program), QIV_MODULE (the module it loads, also used
 by the Python host), QIV_SOURCE_DIR (the source tree).
 """
 
+import gzip
 import json
 import math
 import os
 import pty
+import random
+import resource
+import signal
 import select
 import struct
 import subprocess
@@ -114,8 +118,9 @@ class QivlaTest(unittest.TestCase):
         self.assertIn("qivlapackdll2_zgeev", text)
 
     def test_eig_json_is_the_module_bit_for_bit(self):
-        done, out = run_json("eig", PDE225, "--vectors", "both")
+        done, out = run_json("eig", PDE225, "--vectors", "both", "--check", "all")
         self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(out["check"], {"kind": "all", "pairs": 225})
         self.assertEqual((out["info"], out["rows"], out["name"], out["vectors"]), (0, 225, "PDE225", "both"))
         w, vl, vr, info = self.lib.eig(self.pde, left=True, right=True)
         self.assertEqual(info, 0)
@@ -134,6 +139,15 @@ class QivlaTest(unittest.TestCase):
         vnorm = sum(abs(x.real) + abs(x.imag) for x in v)
         self.assertAlmostEqual(out["residuals"]["right"][0], num / (norm1 * vnorm), delta=1e-17)
         self.assertGreater(out["seconds"], 0.0)
+        # By default a sample of the pairs, spread over the module's order,
+        # gives the same residuals as the full check.
+        done, sampled = run_json("eig", PDE225, "--vectors", "both")
+        self.assertEqual(sampled["check"], {"kind": "sample", "pairs": 64})
+        checked = [k for k, r in enumerate(sampled["residuals"]["right"]) if r is not None]
+        self.assertEqual((len(checked), checked[0], checked[-1]), (64, 0, 224))
+        self.assertEqual([sampled["residuals"]["left"][k] for k in checked], [out["residuals"]["left"][k] for k in checked])
+        self.assertIn("residual check: a sample of 64 of 225 pairs (--check all checks every one)",
+                      run("eig", PDE225).stdout)
         # Eigenvalues alone: no residuals.
         done, alone = run_json("eig", PDE225, "--vectors", "none")
         self.assertEqual((alone["residuals"]["right"], alone["max_residual_left"]), (None, None))
@@ -205,7 +219,7 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(text.returncode, 1)
         self.assertIn("INFO = 3: no solution computed: U(3,3) is exactly zero, column 3", text.stdout)
         done, out = run_json("lu", path)
-        self.assertEqual((done.returncode, out["info"], out["zero_pivot_column"]), (0, 3, 3))
+        self.assertEqual((done.returncode, out["info"], out["zero_pivot_column"]), (1, 3, 3))
         self.assertEqual(out["reciprocal_pivot_ratio"], 0.0)
 
     def test_converted_files_give_the_same_results(self):
@@ -217,6 +231,108 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(outs[0]["ipiv"], outs[1]["ipiv"])
         self.assertEqual(outs[0]["ipiv"], outs[2]["ipiv"])
         self.assertTrue(outs[1]["compressed"])
+
+    # ---- results out ----------------------------------------------------------------
+
+    def test_out_files_read_back_bit_for_bit(self):
+        w_path = self.path("w.mtx")
+        done, out = run_json("eig", PDE225, "--cond", "--out", w_path, "--full")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(out["out"], [w_path, self.path("w.right.mtx"), self.path("w.left.mtx")])
+        w, vl, vr, _ = self.lib.eig(self.pde, left=True, right=True)
+        values = read_mtx(w_path)
+        self.assertEqual([bits(row[0]) for row in values], [bits(z) for z in w])
+        for name, v, key in (("w.right.mtx", vr, "right_vectors"), ("w.left.mtx", vl, "left_vectors")):
+            got = read_mtx(self.path(name))
+            self.assertEqual([bits(z) for row in got for z in row], [bits(z) for row in v for z in row])
+            self.assertEqual([bits(complex(*z)) for col in out[key] for z in col],
+                             [bits(v[i][j]) for j in range(225) for i in range(225)])
+        # Condition numbers 1/|u^H v| of unit vectors, in column 2 and in JSON.
+        for j in (0, 100, 224):
+            u, v = [vl[i][j] for i in range(225)], [vr[i][j] for i in range(225)]
+            dot = abs(sum(a.conjugate() * b for a, b in zip(u, v)))
+            norms = math.sqrt(sum(abs(a) ** 2 for a in u)) * math.sqrt(sum(abs(b) ** 2 for b in v))
+            self.assertAlmostEqual(out["condition"][j] / (norms / dot), 1.0, delta=1e-12)
+            self.assertEqual(values[j][1], complex(out["condition"][j], 0))
+        self.assertIn("cond = ", run("eig", PDE225, "--cond").stdout)
+        # Harwell-Boeing by the name; solve's X and lu's factors and pivots.
+        self.assertEqual(run("eig", PDE225, "--vectors", "none", "--out", self.path("w.cua")).returncode, 0)
+        self.assertEqual(run("convert", self.path("w.cua"), self.path("w2.mtx")).returncode, 0)
+        alone = [complex(*z) for z in run_json("eig", PDE225, "--vectors", "none")[1]["eigenvalues"]]
+        self.assertEqual([bits(row[0]) for row in read_mtx(self.path("w2.mtx"))], [bits(z) for z in alone])
+        b = [0j] * 225
+        for j in range(225):
+            for i in range(225):
+                b[i] += self.pde[i][j]
+        x, _ = self.lib.gesv(self.pde, b)
+        done = run("solve", PDE225, "--out", "-")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("backward error", done.stderr)  # the report moves aside
+        with open(self.path("x.mtx"), "w") as f:
+            f.write(done.stdout)
+        self.assertEqual([bits(row[0]) for row in read_mtx(self.path("x.mtx"))], [bits(z) for z in x])
+        # Standard input, compressed or not, is a file like any other.
+        with open(PDE225, "rb") as f:
+            piped = subprocess.run([QIVLA, "solve", "-", "--out", "-", "--module", MODULE], input=gzip.compress(f.read()),
+                                   capture_output=True, timeout=60)
+        self.assertEqual(piped.stdout.decode(), done.stdout)
+        self.assertIn("-: PDE225, 225 x 225, 1065 nonzeros (Harwell-Boeing RUA, gzip)", piped.stderr.decode())
+        lu, ipiv, _ = self.lib.getrf(self.pde)
+        self.assertEqual(run("lu", PDE225, "--out", self.path("f.mtx")).returncode, 0)
+        self.assertEqual([bits(z) for row in read_mtx(self.path("f.mtx")) for z in row],
+                         [bits(z) for row in lu for z in row])
+        self.assertEqual([int(row[0].real) for row in read_mtx(self.path("f.pivots.mtx"))], ipiv)
+        self.assertEqual(run_json("lu", PDE225, "--full")[1]["factors"][7], [[z.real, z.imag] for z in
+                                                                              (lu[i][7] for i in range(225))])
+        # --all lists everything; the default, a summary.
+        self.assertEqual(sum(1 for line in run("solve", PDE225, "--all").stdout.splitlines()
+                             if line.strip().startswith(tuple("0123456789"))), 225)
+        self.assertEqual(len(run("lu", PDE225, "--all").stdout.splitlines()) - len(run("lu", PDE225).stdout.splitlines()),
+                         225 * 225 + 1)
+
+    def test_batch_of_files_in_parallel(self):
+        folder = self.path("batch")
+        os.makedirs(folder, exist_ok=True)
+        small = [[complex(i + j, i - j) if abs(i - j) < 2 else 0 for j in range(6)] for i in range(6)]
+        write_mtx(os.path.join(folder, "a.mtx"), small)
+        write_mtx(os.path.join(folder, "b.mtx"), [[2, 1], [1, 2]])
+        with open(os.path.join(folder, "c.mtx"), "w") as f:
+            f.write("%%MatrixMarket matrix coordinate real general\n2 2 1\n3 3 1\n")
+        with open(os.path.join(folder, "notes.txt"), "w") as f:
+            f.write("not a matrix\n")
+        done = run("eig", folder, PDE225, "--json", "--jobs", "3")
+        self.assertEqual(done.returncode, 2)  # the worst of the files'
+        lines = [json.loads(line) for line in done.stdout.splitlines()]
+        self.assertEqual([os.path.basename(line["file"]) for line in lines], ["a.mtx", "b.mtx", "c.mtx", "pde225.rua"])
+        self.assertIn("lies outside the 2 x 2 matrix", lines[2]["error"])
+        self.assertEqual(done.stderr.count("\n"), 1)
+        alone = run_json("eig", PDE225)[1]
+        self.assertEqual(lines[3]["eigenvalues"], alone["eigenvalues"])
+        self.assertEqual([round(z[0], 12) for z in sorted(lines[1]["eigenvalues"])], [1.0, 3.0])
+        text = run("eig", os.path.join(folder, "a.mtx"), os.path.join(folder, "b.mtx"))
+        self.assertEqual(text.returncode, 0)
+        self.assertEqual(text.stdout.count("INFO = 0"), 2)
+        # On a terminal, a progress line for the batch, erased before each report.
+        master, slave = pty.openpty()
+        proc = subprocess.Popen([QIVLA, "eig", os.path.join(folder, "b.mtx"), PDE900, PDE225, "--jobs", "1",
+                                 "--module", MODULE], stdout=slave, stderr=subprocess.PIPE, close_fds=True)
+        os.close(slave)
+        chunks = []
+        while True:
+            try:
+                data = os.read(master, 65536)
+            except OSError:
+                break
+            if not data:
+                break
+            chunks.append(data)
+        proc.wait(timeout=300)
+        os.close(master)
+        proc.stderr.close()
+        screen = b"".join(chunks).decode()
+        self.assertEqual(proc.returncode, 0)
+        self.assertIn("eig: 1 of 3 files done, 1 at a time", screen)
+        self.assertEqual(screen.count("INFO = 0"), 3)
 
     # ---- plots ---------------------------------------------------------------------
 
@@ -275,6 +391,16 @@ class QivlaTest(unittest.TestCase):
         self.assertLess(axes["x"][1] - axes["x"][0], 2 * span)
         self.assertEqual(out["plot"], self.path("pde225.svg"))
 
+    def test_png_plot(self):
+        path = self.path("pde225.png")
+        done = run("eig", PDE225, "--vectors", "none", "--plot", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", data[16:24]), (1520, 1200))  # the SVG's size, twice
+        self.assertGreater(len(data), 20000)  # points, axes and text, not a blank page
+
     def test_log_plot_of_a_spectrum_over_many_decades(self):
         # A triangular matrix: its eigenvalues are its diagonal, from 1e-9 to
         # 1e9 with both signs and some imaginary parts.
@@ -294,18 +420,36 @@ class QivlaTest(unittest.TestCase):
 
     # ---- what goes wrong ------------------------------------------------------------
 
-    def test_bad_command_lines_get_usage_and_status_2(self):
+    def test_bad_command_lines_get_one_line_and_status_2(self):
+        plot = self.path("spectrum.pdf")
         for args in ([], ["frobnicate"], ["eig"], ["eig", PDE225, "--vectors", "some"],
                      ["eig", PDE225, "--log"], ["eig", PDE225, "--plot"], ["lu", PDE225, "--bogus"],
                      ["solve", PDE225, PDE225, PDE225], ["info", PDE225], ["eig", PDE225, "--json", "--json"],
-                     ["convert", PDE225, self.path("x.txt")]):
+                     ["convert", PDE225, self.path("x.txt")], ["eig", PDE225, "--plot", plot],
+                     ["eig", PDE225, "--jobs", "0"], ["eig", PDE225, "--full"], ["eig", PDE225, "--check", "half"],
+                     ["eig", "-", "-"], ["eig", PDE225, PDE225, "--out", self.path("w.mtx")]):
             with self.subTest(args=args):
-                done = subprocess.run([QIVLA] + args, capture_output=True, text=True, timeout=60)
+                done = subprocess.run([QIVLA] + args + ["--module", MODULE], capture_output=True, text=True,
+                                      timeout=60)
                 self.assertEqual(done.returncode, 2, done.stderr)
-                self.assertIn("usage: qivla", done.stderr)
+                lines = done.stderr.splitlines()
+                self.assertEqual(len(lines), 2, done.stderr)
+                self.assertTrue(lines[0].startswith("qivla: "))
+                command = args[0] + " " if args and args[0] in ("eig", "lu", "solve", "info", "convert") else ""
+                self.assertEqual(lines[1], "Try 'qivla %s--help'." % command)
                 self.assertEqual(done.stdout, "")
+        self.assertFalse(os.path.exists(plot))
+        self.assertIn("--plot writes SVG (.svg) or PNG (.png), not", run("eig", PDE225, "--plot", plot).stderr)
         done = subprocess.run([QIVLA, "--help"], capture_output=True, text=True, timeout=60)
         self.assertEqual((done.returncode, done.stdout.startswith("usage: qivla")), (0, True))
+        for command, words in (("eig", "--cond"), ("solve", "A*X = B"), ("lu", "Exit status 1"), ("info", "exports"),
+                               ("convert", "read back")):
+            done = subprocess.run([QIVLA, command, "--help"], capture_output=True, text=True, timeout=60)
+            self.assertEqual(done.returncode, 0)
+            self.assertTrue(done.stdout.startswith("usage: qivla " + command), done.stdout)
+            self.assertIn(words, done.stdout)
+        done = subprocess.run([QIVLA, "--version"], capture_output=True, text=True, timeout=60)
+        self.assertRegex(done.stdout, r"^qivla \d+\.\d+\.\d+\n$")
 
     def test_broken_and_unsuitable_files_stop_before_any_work(self):
         broken = self.path("broken.mtx")
@@ -325,7 +469,8 @@ class QivlaTest(unittest.TestCase):
         self.assertEqual(run("lu", rect).returncode, 0)  # LU takes any shape
         done = run("eig", PDE225, env={"QIVLA_MEMORY_LIMIT": "100000"})
         self.assertEqual(done.returncode, 2)
-        self.assertIn("needs 791.0 KiB of memory, but only 97.7 KiB is available", done.stderr)
+        self.assertIn("needs 791.0 KiB of memory (807.9 KiB while it is read), but only 97.7 KiB is available",
+                      done.stderr)
         done = run("solve", PDE225, env={"QIVLA_MEMORY_LIMIT": "1000000"})
         self.assertEqual(done.returncode, 2)
         self.assertIn("solving a system of a 225 x 225 matrix needs", done.stderr)
@@ -373,6 +518,188 @@ class QivlaTest(unittest.TestCase):
         # Into a pipe: none.
         done = run("eig", PDE225)
         self.assertNotIn("\r", done.stdout)
+
+
+class FilesFromStrangersTest(unittest.TestCase):
+    """Hostile or foreign input through the built program: bounded memory and
+    time, one clear message with escaped text, nothing written half."""
+
+    MM = "%%MatrixMarket matrix coordinate real general\n"
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory(prefix="qivla_strangers_")
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data.encode("latin-1") if isinstance(data, str) else data)
+        return path
+
+    def refused(self, *args, env=None, preexec=None, timeout=60):
+        full_env = dict(os.environ)
+        full_env.pop("QIVLA_MEMORY_LIMIT", None)
+        full_env.update(env or {})
+        proc = subprocess.Popen([QIVLA] + list(args) + ["--module", MODULE], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=full_env, preexec_fn=preexec)
+        out, err = proc.communicate(timeout=timeout)
+        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+        self.assertEqual(proc.returncode, 2, err)
+        self.assertEqual(out, b"")
+        # One line, plain printable text whatever the file held.
+        self.assertEqual(err.count(b"\n"), 1, err)
+        self.assertTrue(all(32 <= b < 127 for b in err[:-1]), err)
+        return err.decode(), usage
+
+    def hb(self, name, title, counts, type_line, formats, data):
+        return self.write(name, "%-72s%-8s\n%s\n%s\n%s\n%s" % (title, "KEY", counts, type_line, formats, data))
+
+    def test_memory_is_counted_before_anything_is_allocated(self):
+        # Many rows and no columns: the reader's row marks count too.
+        path = self.hb("rows.rua", "ROWS", "%14d%14d%14d%14d" % (1, 1, 0, 0),
+                       "RUA%25d%14d%14d%14d" % (2147483647, 0, 0, 0), "(1I4)           (1I4)           (1E8.1)",
+                       "   1\n")
+        err, _ = self.refused("lu", path, env={"QIVLA_MEMORY_LIMIT": str(1 << 30)})
+        self.assertIn("a dense 2147483647 x 0 complex matrix needs 0 bytes of memory (8.0 GiB while it is read), "
+                      "but only 1.0 GiB is available", err)
+        # The same matrix with few rows is an empty factorisation, said so.
+        path = self.hb("rows_ok.rua", "ROWS", "%14d%14d%14d%14d" % (1, 1, 0, 0),
+                       "RUA%25d%14d%14d%14d" % (1000, 0, 0, 0), "(1I4)           (1I4)           (1E8.1)", "   1\n")
+        done = run("lu", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("INFO = 0: the matrix is 1000 x 0: it has no entries, so there is nothing to factor", done.stdout)
+        # ulimit -v bounds what the tool takes, not only the free memory.
+        big = self.write("big.mtx", self.MM + "20000 20000 1\n1 1 1\n")
+        limit = 1 << 30
+        err, _ = self.refused("eig", big, preexec=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+        available = err.split("but only ")[1].split(" is available")[0]
+        self.assertTrue(available.endswith(("MiB", "KiB", "bytes")) or float(available.split()[0]) < 1.0, err)
+        # A 60-byte file that promises entries it does not hold allocates
+        # nothing dense (2.7 GiB here) before finding out.
+        empty = self.write("promise.mtx", self.MM + "13000 13000 5\n")
+        self.assertLess(os.path.getsize(empty), 70)
+        def peak(*args):  # KiB; a forked child counts its parent's pages too, hence the baseline
+            proc = subprocess.Popen([QIVLA] + list(args) + ["--module", MODULE], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.PIPE)
+            _, _, usage = os.wait4(proc.pid, 0)
+            proc.stderr.close()
+            return usage.ru_maxrss
+
+        self.assertLess(peak("lu", empty) - peak("info"), 100 * 1024)
+        self.assertIn("the file ends after 0 of the 5 entries", run("lu", empty).stderr)
+
+    def test_decompressed_text_and_lines_are_capped(self):
+        # 100 MiB of blank lines in a 100 KiB gzip file.
+        blanks = self.write("blanks.mtx.gz", gzip.compress((self.MM + "2 2 1\n").encode() + b"\n" * (100 << 20), 1))
+        self.assertLess(os.path.getsize(blanks), 1 << 20)
+        started = time.time()
+        err, _ = self.refused("eig", blanks)
+        self.assertIn("the text is longer than", err)
+        self.assertIn("far more than the entries that the size line states need", err)
+        self.assertLess(time.time() - started, 20)
+        line = self.write("line.mtx.gz", gzip.compress((self.MM + "1 1 1\n1 1 ").encode() + b"5" * (64 << 20), 1))
+        err, _ = self.refused("eig", line)
+        self.assertIn(", line 3: the line is longer than 1048576 bytes", err)
+
+    def test_nul_bytes_are_refused_with_the_line(self):
+        err, _ = self.refused("eig", self.write("nul.mtx", self.MM + "2 2 2\n1 1 1\x00\n2 2 1\n"))
+        self.assertIn("nul.mtx, line 3: holds a NUL byte", err)
+        started = time.time()
+        err, _ = self.refused("eig", "/dev/zero")
+        self.assertEqual(err, "qivla: /dev/zero: not a Matrix Market or Harwell-Boeing file (line 1 holds a NUL byte)\n")
+        self.assertLess(time.time() - started, 10)
+
+    def test_not_a_matrix_file(self):
+        rng = random.Random(19)
+        noise = bytes(rng.randrange(256) for _ in range(4096))
+        for path in (self.dir, "/etc/passwd", self.write("noise.bin", noise),
+                     self.write("noise.gz", b"\x1f\x8b\x08\x00" + noise), self.write("text", "hello\nworld\n")):
+            with self.subTest(path=path):
+                err, _ = self.refused("lu", path)
+                self.assertIn(": not a Matrix Market or Harwell-Boeing file", err)
+
+    def test_harwell_boeing_counts_and_hermitian_diagonal(self):
+        big = 9223372036854775807
+        path = self.hb("counts.rua", "T", "%20d%20d%20d%20d" % (big, big, big, 1), "RUA 1 1 1 0",
+                       "(1I4) (1I4) (1E8.1)", "")
+        err, _ = self.refused("lu", path)
+        self.assertIn("line 2: the line counts add up to more than 9223372036854775807", err)
+        cha = self.hb("herm.cha", "H", "%14d%14d%14d%14d" % (4, 1, 1, 2), "CHA%25d%14d%14d%14d" % (2, 2, 2, 0),
+                      "(3I4)           (2I4)           (2E12.4)", "   1   3   3\n   1   2\n"
+                      "  1.0000E+00  5.0000E-01\n  2.0000E+00  0.0000E+00\n")
+        err, _ = self.refused("eig", cha)
+        self.assertIn("herm.cha, line 7: diagonal entry (1, 1) of a hermitian matrix has a nonzero imaginary part", err)
+
+    def test_underflow_is_refused_like_overflow_and_hex_is_not_a_number(self):
+        for name, text, message in (
+                ("under.mtx", self.MM + "1 1 1\n1 1 1e-400\n", "value '1e-400' underflows"),
+                ("over.mtx", self.MM + "1 1 1\n1 1 1e400\n", "value '1e400' overflows"),
+                ("hex.mtx", self.MM + "1 1 1\n1 1 0x1p3\n", "value '0x1p3' is not a finite number"),
+                ("under.rua", "%-80s\n%14d%14d%14d%14d\nRUA%25d%14d%14d%14d\n(2I4) (1I4) (1E12.4)\n   1   2\n   1\n"
+                 "    1.0-400\n" % ("U", 3, 1, 1, 1, 1, 1, 1, 0), "value '1.0-400' underflows"),
+        ):
+            with self.subTest(name=name):
+                err, _ = self.refused("lu", self.write(name, text))
+                self.assertIn(message, err)
+        # Subnormals are numbers: they read, and a written file keeps them.
+        tiny = self.write("tiny.mtx", self.MM + "1 1 1\n1 1 4.9406564584124654e-324\n")
+        done, out = run_json("lu", tiny, "--full")
+        self.assertEqual(out["factors"], [[[5e-324, 0.0]]])
+
+    def test_text_from_the_file_is_printed_escaped(self):
+        path = self.write("title.mtx", "%%MatrixMarket matrix coordinate real general\n% evil \x1b]0;owned\x07 \x9b31m\n"
+                          "1 1 1\n1 1 2\n")
+        done = run("lu", path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn('"evil \\x1B]0;owned\\x07 \\x9B31m"', done.stdout)
+        self.assertNotIn("\x1b", done.stdout)
+        # JSON carries the text as it is, bytes that are not UTF-8 as U+FFFD.
+        self.assertEqual(run_json("lu", path)[1]["title"], "evil \x1b]0;owned\x07 \ufffd31m")
+        err, _ = self.refused("lu", self.write("token.mtx", self.MM + "1 1 1\n1 1 \x1b[2J\xff\n"))
+        self.assertIn("value '\\x1B[2J\\xFF' is not a finite number", err)
+
+    def test_written_files_read_back_and_replace_atomically(self):
+        # A Matrix Market comment that would begin a Harwell-Boeing file with
+        # '%' (read as Matrix Market) must not; the file reads back.
+        src = self.write("trick.mtx", "%%MatrixMarket matrix coordinate complex general\n%%MatrixMarket trick\n"
+                         "2 3 2\n1 1 1.5 -2\n2 3 1e-300 0\n")
+        hb = os.path.join(self.dir, "trick.cua")
+        self.assertEqual(run("convert", src, hb).returncode, 0)
+        with open(hb) as f:
+            self.assertFalse(f.readline().startswith("%"))
+        back, orig = run_json("lu", hb, "--full")[1], run_json("lu", src, "--full")[1]
+        self.assertEqual(back["factors"], orig["factors"])
+        # Converting a file onto itself is safe.
+        self.assertEqual(run("convert", hb, hb).returncode, 0)
+        self.assertEqual(run_json("lu", hb, "--full")[1]["factors"], orig["factors"])
+        # A write that fails (here the file size limit) leaves the old file
+        # whole and no temporary file behind, and says why.
+        target = os.path.join(self.dir, "keep.mtx")
+        self.assertEqual(run("convert", PDE225, target).returncode, 0)
+        with open(target, "rb") as f:
+            before = f.read()
+
+        def small_files():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+
+        done = subprocess.run([QIVLA, "convert", PDE225, target, "--array"], capture_output=True, text=True,
+                              preexec_fn=small_files, timeout=60)
+        self.assertEqual(done.returncode, 2)
+        self.assertIn("keep.mtx: write failed: File too large", done.stderr)
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["keep.mtx", "trick.cua", "trick.mtx"])
+        done = subprocess.run([QIVLA, "lu", PDE225, "--out", "/dev/full", "--module", MODULE], capture_output=True,
+                              text=True, timeout=60)
+        self.assertIn("/dev/full: write failed: No space left on device", done.stderr)
+        done = subprocess.run([QIVLA, "info", "--module", MODULE], stdout=open("/dev/full", "w"),
+                              stderr=subprocess.PIPE, text=True, timeout=60)
+        self.assertEqual(done.returncode, 2)
+        self.assertEqual(done.stderr, "qivla: cannot write the output: No space left on device\n")
 
 
 if __name__ == "__main__":

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "text_source.h"
+
 namespace qivla {
 
 class JsonWriter {
@@ -46,10 +48,23 @@ class JsonWriter {
         return buf;
     }
 
+    // Text from files may hold any bytes: those that are not UTF-8 become
+    // U+FFFD, so the output is always valid JSON.
     static std::string quote(const std::string& s) {
         std::string r = "\"";
-        for (char c : s) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i];
             const unsigned char u = static_cast<unsigned char>(c);
+            if (u >= 0x80) {
+                const std::size_t len = utf8_length(s, i);
+                if (len == 0) {
+                    r += "\\ufffd";
+                } else {
+                    r.append(s, i, len);
+                    i += len - 1;
+                }
+                continue;
+            }
             if (c == '"' || c == '\\') {
                 r += '\\';
                 r += c;

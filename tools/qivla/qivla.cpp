@@ -1,74 +1,36 @@
 #include "qivla.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
-#include <cmath>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <iostream>
-#include <map>
 #include <memory>
+#include <mutex>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <thread>
 
-#include "json.h"
-#include "matrix_file.h"
+#include "commands/common.h"
+#include "help.h"
 #include "platform.h"
-#include "progress.h"
-#include "qivlapackdll2.hpp"
-#include "svg_plot.h"
+#include "plot_file.h"
+
+#ifndef QIVLA_VERSION
+#define QIVLA_VERSION "unknown"
+#endif
 
 namespace qivla {
 
 namespace {
 
-namespace q = qivlapackdll2;
-
-const char* const usage_text =
-    "usage: qivla COMMAND [ARGUMENTS] [OPTIONS]\n"
-    "\n"
-    "commands:\n"
-    "  eig FILE [--vectors none|right|left|both] [--json] [--plot OUT.svg [--log]] [--all]\n"
-    "      eigenvalues (listed by modulus, largest first; --all lists every one),\n"
-    "      residuals of the eigenvectors, the time taken; --plot draws the\n"
-    "      spectrum in the complex plane, --log on symmetric logarithmic axes\n"
-    "  solve A-FILE [B-FILE] [--json]\n"
-    "      solves A*X = B; without B-FILE, B = A*(1,...,1) so the exact solution\n"
-    "      is known and the error is shown\n"
-    "  lu FILE [--json]\n"
-    "      LU factorisation: pivots, INFO, growth factor, reciprocal pivot ratio\n"
-    "  info [--json]\n"
-    "      the module's path, the instruction set of its kernels, its exports\n"
-    "  convert IN OUT [--array]\n"
-    "      rewrites a matrix file: OUT ending in .mtx is Matrix Market\n"
-    "      (coordinate, or array with --array), .rua/.cua/.hb Harwell-Boeing;\n"
-    "      a final .gz compresses\n"
-    "\n"
-    "FILE is Matrix Market (.mtx) or Harwell-Boeing (.rua, .cua, ...), plain or\n"
-    "gzip-compressed. Every command takes --module PATH (default: the\n"
-    "QIVLA_MODULE environment variable, else libqivlapackdll2 found by name).\n"
-    "Exit status: 0 done, 1 the matrix is singular or the QR algorithm failed,\n"
-    "2 bad command line or input file, 3 the module cannot be loaded.\n";
-
 // ---- command line ------------------------------------------------------------
-
-struct UsageError {
-    std::string message;
-};
-
-struct Args {
-    std::string command;
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;  // "--plot" -> value, flags -> ""
-
-    bool has(const std::string& o) const { return options.count(o) != 0; }
-    std::string get(const std::string& o, const std::string& fallback = "") const {
-        const auto it = options.find(o);
-        return it == options.end() ? fallback : it->second;
-    }
-};
 
 // Options each command takes; true when the option has a value.
 const std::map<std::string, std::map<std::string, bool>>& command_options() {
@@ -76,12 +38,27 @@ const std::map<std::string, std::map<std::string, bool>>& command_options() {
         {"eig",
          {{"--vectors", true},
           {"--json", false},
+          {"--full", false},
           {"--plot", true},
           {"--log", false},
           {"--all", false},
+          {"--cond", false},
+          {"--check", true},
+          {"--out", true},
+          {"--jobs", true},
           {"--module", true}}},
-        {"solve", {{"--json", false}, {"--module", true}}},
-        {"lu", {{"--json", false}, {"--module", true}}},
+        {"solve",
+         {{"--json", false},
+          {"--full", false},
+          {"--all", false},
+          {"--out", true},
+          {"--module", true}}},
+        {"lu",
+         {{"--json", false},
+          {"--full", false},
+          {"--all", false},
+          {"--out", true},
+          {"--module", true}}},
         {"info", {{"--json", false}, {"--module", true}}},
         {"convert", {{"--array", false}}},
     };
@@ -90,11 +67,8 @@ const std::map<std::string, std::map<std::string, bool>>& command_options() {
 
 Args parse(int argc, char** argv) {
     Args args;
-    if (argc < 2) throw UsageError{"no command given"};
     args.command = argv[1];
     const auto table = command_options().find(args.command);
-    if (table == command_options().end())
-        throw UsageError{"unknown command '" + args.command + "'"};
     for (int k = 2; k < argc; ++k) {
         const std::string a = argv[k];
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
@@ -106,7 +80,7 @@ Args parse(int argc, char** argv) {
             }
             const auto opt = table->second.find(name);
             if (opt == table->second.end())
-                throw UsageError{"'" + args.command + "' has no option " + name};
+                throw UsageError{"'" + args.command + "' has no option " + escaped(name)};
             if (args.options.count(name)) throw UsageError{"option " + name + " given twice"};
             if (opt->second && eq == std::string::npos) {
                 if (k + 1 >= argc) throw UsageError{"option " + name + " needs a value"};
@@ -121,6 +95,7 @@ Args parse(int argc, char** argv) {
     }
     std::size_t lo = 1, hi = 1;
     if (args.command == "solve") hi = 2;
+    if (args.command == "eig") hi = static_cast<std::size_t>(-1);
     if (args.command == "info") lo = hi = 0;
     if (args.command == "convert") lo = hi = 2;
     if (args.positional.size() < lo)
@@ -129,39 +104,39 @@ Args parse(int argc, char** argv) {
     if (args.positional.size() > hi)
         throw UsageError{"'" + args.command + "' takes " + std::to_string(hi) + " file name" +
                          (hi == 1 ? "" : "s") + ", not " + std::to_string(args.positional.size())};
+    if (std::count(args.positional.begin(), args.positional.end(), "-") > 1)
+        throw UsageError{"standard input (-) can be read only once"};
     if (args.has("--vectors")) {
         const std::string v = args.get("--vectors");
         if (v != "none" && v != "right" && v != "left" && v != "both")
-            throw UsageError{"--vectors must be none, right, left or both, not '" + v + "'"};
+            throw UsageError{"--vectors must be none, right, left or both, not '" + escaped(v) +
+                             "'"};
+        if (args.has("--cond") && v != "both")
+            throw UsageError{"--cond needs both kinds of vectors; leave out --vectors"};
     }
+    if (args.has("--check")) {
+        const std::string v = args.get("--check");
+        if (v != "sample" && v != "all" && v != "none")
+            throw UsageError{"--check must be sample, all or none, not '" + escaped(v) + "'"};
+    }
+    if (args.has("--full") && !args.has("--json")) throw UsageError{"--full adds to --json"};
     if (args.has("--log") && !args.has("--plot"))
         throw UsageError{"--log sets the scale of --plot"};
-    if (args.has("--plot") && args.get("--plot").empty())
-        throw UsageError{"--plot needs a file name"};
+    if (args.has("--plot")) {
+        const std::string p = args.get("--plot");
+        if (p.empty()) throw UsageError{"--plot needs a file name"};
+        if (plot_kind(p) == PlotKind::unknown)
+            throw UsageError{"--plot writes SVG (.svg) or PNG (.png), not '" + escaped(p) + "'"};
+    }
+    if (args.has("--out") && args.get("--out").empty()) throw UsageError{"--out needs a file name"};
+    if (args.has("--jobs")) {
+        const std::string v = args.get("--jobs");
+        char* end = nullptr;
+        const long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 1 || n > 64)
+            throw UsageError{"--jobs takes a number from 1 to 64, not '" + escaped(v) + "'"};
+    }
     return args;
-}
-
-// ---- shared pieces -----------------------------------------------------------------
-
-struct InputError {
-    std::string message;
-};
-
-std::string fmt(const char* f, double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, v);
-    return buf;
-}
-
-std::string complex_text(const zcomplex& z) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%22.15e %c %.15ei", z.real(),
-                  std::signbit(z.imag()) ? '-' : '+', std::fabs(z.imag()));
-    return buf;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 std::string module_name(const Args& args) {
@@ -171,567 +146,221 @@ std::string module_name(const Args& args) {
     return q::Module::default_name();
 }
 
-MatrixFile load(const std::string& path, Progress& progress) {
-    progress.start("reading " + path);
-    MatrixFile m = read_matrix(path, memory_available());
-    progress.stop();
-    return m;
+// ---- running one command, and many files ------------------------------------------
+
+// Runs f, turning the errors of a command into a message and a status.
+template <class F>
+int guarded(F f, std::string* message) {
+    try {
+        return f();
+    } catch (const FileError& e) {
+        *message = e.what();
+    } catch (const InputError& e) {
+        *message = e.message;
+    } catch (const q::IllegalArgument& e) {
+        // The checks of the host header stop what the module would refuse.
+        *message = e.what();
+    } catch (const std::bad_alloc&) {
+        *message = "out of memory";
+    }
+    return status_input;
 }
 
-// The bytes a command needs beside the matrix it has read; refuses to start
-// what cannot finish.
-void check_memory(const MatrixFile& m, double bytes, const std::string& what) {
-    const double available = static_cast<double>(memory_available());
-    if (bytes > available)
-        throw InputError{m.path + ": " + what + " of a " + std::to_string(m.rows) + " x " +
-                         std::to_string(m.cols) + " matrix needs " + format_bytes(bytes) +
-                         " of memory, but only " + format_bytes(available) + " is available"};
-}
-
-void require_square(const MatrixFile& m, const std::string& what) {
-    if (m.rows != m.cols)
-        throw InputError{m.path + ": the matrix is " + std::to_string(m.rows) + " x " +
-                         std::to_string(m.cols) + "; " + what + " needs a square matrix"};
-}
-
-std::string describe(const MatrixFile& m) {
-    std::string s = m.path + ": " + m.name + ", " + std::to_string(m.rows) + " x " +
-                    std::to_string(m.cols) + ", " + std::to_string(m.nonzeros()) + " nonzeros (" +
-                    m.format + (m.compressed ? ", gzip" : "") + ")";
-    if (!m.title.empty() && m.title != m.name) s += "\n  \"" + m.title + "\"";
-    return s;
-}
-
-void matrix_json(JsonWriter& j, const MatrixFile& m) {
-    j.key("file").value(m.path);
-    j.key("name").value(m.name);
-    j.key("title").value(m.title);
-    j.key("format").value(m.format);
-    j.key("compressed").value(m.compressed);
-    j.key("rows").value(m.rows);
-    j.key("cols").value(m.cols);
-    j.key("nonzeros").value(static_cast<long long>(m.nonzeros()));
-}
-
-void module_json(JsonWriter& j, const q::Module& lib) {
-    j.key("module").value(lib.path());
-    j.key("isa").value(kernel_isa());
-}
-
-// The nonzero entries of a matrix, column by column: products with them cost
-// in proportion to the nonzeros, not the order squared.
-struct Sparse {
-    std::vector<int> row, col;
-    std::vector<zcomplex> val;
-};
-
-Sparse nonzeros_of(const MatrixFile& m) {
-    Sparse s;
-    for (int j = 0; j < m.cols; ++j)
-        for (int i = 0; i < m.rows; ++i)
-            if (m.at(i, j) != zcomplex(0.0, 0.0)) {
-                s.row.push_back(i);
-                s.col.push_back(j);
-                s.val.push_back(m.at(i, j));
+std::vector<std::string> batch_files(const Args& args) {
+    std::vector<std::string> files;
+    for (const std::string& p : args.positional) {
+        struct stat st;
+        if (p != "-" && stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            std::vector<std::string> found;
+            if (DIR* d = opendir(p.c_str())) {
+                while (dirent* e = readdir(d)) {
+                    const std::string name = e->d_name;
+                    const std::string full = p + (p.back() == '/' ? "" : "/") + name;
+                    struct stat fs;
+                    if (name[0] != '.' && kind_from_name(name) != FileKind::unknown &&
+                        stat(full.c_str(), &fs) == 0 && S_ISREG(fs.st_mode))
+                        found.push_back(full);
+                }
+                closedir(d);
             }
-    return s;
-}
-
-double abs1(const zcomplex& z) { return std::fabs(z.real()) + std::fabs(z.imag()); }
-
-// ||A||_1 and ||A||_inf with |re| + |im| as the size of an entry.
-double norm_one(const MatrixFile& m, bool rows_instead) {
-    std::vector<double> sums(static_cast<std::size_t>(rows_instead ? m.rows : m.cols), 0.0);
-    for (int j = 0; j < m.cols; ++j)
-        for (int i = 0; i < m.rows; ++i)
-            sums[static_cast<std::size_t>(rows_instead ? i : j)] += abs1(m.at(i, j));
-    double r = 0.0;
-    for (double v : sums) r = std::max(r, v);
-    return r;
-}
-
-std::vector<int> eigen_order(const std::vector<zcomplex>& w) {
-    std::vector<int> order(w.size());
-    for (std::size_t k = 0; k < w.size(); ++k) order[k] = static_cast<int>(k);
-    std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
-        const double ax = std::abs(w[static_cast<std::size_t>(x)]),
-                     ay = std::abs(w[static_cast<std::size_t>(y)]);
-        if (ax != ay) return ax > ay;
-        if (w[static_cast<std::size_t>(x)].real() != w[static_cast<std::size_t>(y)].real())
-            return w[static_cast<std::size_t>(x)].real() > w[static_cast<std::size_t>(y)].real();
-        return w[static_cast<std::size_t>(x)].imag() > w[static_cast<std::size_t>(y)].imag();
-    });
-    return order;
-}
-
-// ---- eig ------------------------------------------------------------------------------
-
-// Relative residuals of eigenpairs: ||A v - w v||_1 / (||A||_1 ||v||_1) for
-// right vectors, ||u^H A - w u^H||_1 / (||A||_inf ||u||_1) for left ones.
-std::vector<double> eigen_residuals(const Sparse& a, double anorm, const std::vector<zcomplex>& w,
-                                    const q::Matrix& v, bool left) {
-    const int n = v.rows();
-    std::vector<double> res(w.size(), 0.0);
-    std::vector<zcomplex> r(static_cast<std::size_t>(n));
-    for (int j = 0; j < static_cast<int>(w.size()); ++j) {
-        std::fill(r.begin(), r.end(), zcomplex(0.0, 0.0));
-        for (std::size_t k = 0; k < a.val.size(); ++k) {
-            if (left)
-                r[static_cast<std::size_t>(a.col[k])] += std::conj(v(a.row[k], j)) * a.val[k];
-            else
-                r[static_cast<std::size_t>(a.row[k])] += a.val[k] * v(a.col[k], j);
+            if (found.empty())
+                throw InputError{escaped(p) +
+                                 ": the folder holds no matrix files (.mtx, .rua, .cua, .hb, ...)"};
+            std::sort(found.begin(), found.end());
+            files.insert(files.end(), found.begin(), found.end());
+        } else {
+            files.push_back(p);
         }
-        double num = 0.0, vnorm = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const zcomplex vi = left ? std::conj(v(i, j)) : v(i, j);
-            num += abs1(r[static_cast<std::size_t>(i)] - w[static_cast<std::size_t>(j)] * vi);
-            vnorm += abs1(vi);
-        }
-        const double den = anorm * vnorm;
-        res[static_cast<std::size_t>(j)] = den > 0.0 ? num / den : num;
     }
-    return res;
+    return files;
 }
 
-int cmd_eig(const Args& args, const q::Module& lib) {
+bool is_batch(const Args& args) {
+    if (args.command != "eig") return false;
+    if (args.positional.size() > 1) return true;
+    struct stat st;
+    const std::string& p = args.positional[0];
+    return p != "-" && stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// eig on many files: --jobs threads take the next file and call the module
+// at once (the module is reentrant); reports appear in the order of the
+// files, as soon as each and those before it are done, under a progress line
+// when standard output is a terminal.
+int run_batch(const Args& args, const q::Module& lib) {
+    if (args.has("--out") || args.has("--plot"))
+        throw UsageError{"--out and --plot take one matrix file, not several"};
+    const std::vector<std::string> files = batch_files(args);
     const bool json = args.has("--json");
-    Progress progress(!json && stdout_is_terminal());
-    const std::string which = args.get("--vectors", "right");
-    const bool left = which == "left" || which == "both",
-               right = which == "right" || which == "both";
-    const std::string plot = args.get("--plot");
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    const int jobs = args.has("--jobs") ? std::atoi(args.get("--jobs").c_str())
+                                        : static_cast<int>(std::min(hw, 8u));
+    const bool terminal = stdout_is_terminal();
 
-    const MatrixFile m = load(args.positional[0], progress);
-    require_square(m, "an eigenvalue problem");
-    const int n = m.rows;
-    const double nn = static_cast<double>(n) * n * 16.0;
-    check_memory(m, nn * (1 + (left ? 1 : 0) + (right ? 1 : 0)) + 140.0 * 16.0 * n,
-                 "the eigenvalues and vectors");
-    if (!plot.empty()) {
-        std::ofstream probe(plot, std::ios::app);
-        if (!probe) throw InputError{plot + ": cannot write the plot there"};
-    }
-
-    q::Matrix a(n, n);
-    std::copy(m.a.begin(), m.a.begin() + static_cast<std::ptrdiff_t>(std::max(1, n)) * n, a.data());
-    q::Matrix vl(left ? n : 1, left ? n : 1), vr(right ? n : 1, right ? n : 1);
-    progress.start("computing " + std::to_string(n) + " eigenvalues" +
-                   (which == "none"   ? ""
-                    : which == "both" ? " and eigenvectors"
-                                      : " and " + which + " eigenvectors"));
-    const auto t0 = std::chrono::steady_clock::now();
-    const q::EigResult r =
-        lib.geev(left ? "V" : "N", right ? "V" : "N", a.view(), vl.view(), vr.view());
-    const double seconds = seconds_since(t0);
-    progress.stop();
-
-    std::vector<double> res_right, res_left;
-    if (r.info == 0 && (left || right)) {
-        progress.start("checking the eigenvectors");
-        const Sparse sp = nonzeros_of(m);
-        if (right) res_right = eigen_residuals(sp, norm_one(m, false), r.w, vr, false);
-        if (left) res_left = eigen_residuals(sp, norm_one(m, true), r.w, vl, true);
-        progress.stop();
-    }
-    auto worst = [](const std::vector<double>& v) {
-        return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+    struct Outcome {
+        bool done = false;
+        int status = 0;
+        std::string out, error;
     };
-
-    if (!plot.empty()) {
-        PlotOptions po;
-        po.title = "Eigenvalues of " + m.name;
-        po.subtitle = std::to_string(n) + " x " + std::to_string(n) + ", " + m.format +
-                      (args.has("--log") ? ", symmetric logarithmic axes" : "");
-        po.log = args.has("--log");
-        std::vector<zcomplex> shown(r.w.begin() + (r.info > 0 ? r.info : 0), r.w.end());
-        std::ofstream out(plot, std::ios::trunc);
-        out << spectrum_svg(shown, po);
-        if (!out) throw InputError{plot + ": writing the plot failed"};
-    }
-
-    if (json) {
-        JsonWriter j;
-        j.begin_object();
-        j.key("command").value("eig");
-        matrix_json(j, m);
-        module_json(j, lib);
-        j.key("vectors").value(which);
-        j.key("info").value(r.info);
-        j.key("explanation").value(r.explanation);
-        j.key("seconds").value(seconds);
-        j.key("lwork").value(r.lwork);
-        j.key("eigenvalues").begin_array();
-        for (const zcomplex& z : r.w) j.complex(z);
-        j.end_array();
-        j.key("residuals").begin_object();
-        j.key("right");
-        if (res_right.empty()) {
-            j.null();
-        } else {
-            j.begin_array();
-            for (double v : res_right) j.value(v);
-            j.end_array();
+    std::vector<Outcome> outcomes(files.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::size_t> next{0};
+    auto work = [&]() {
+        for (;;) {
+            const std::size_t k = next++;
+            if (k >= files.size()) return;
+            std::ostringstream out;
+            std::string message;
+            const Context ctx{lib, out, false};
+            const int status = guarded([&] { return cmd_eig(args, files[k], ctx); }, &message);
+            std::lock_guard<std::mutex> lock(mutex);
+            Outcome& o = outcomes[k];
+            o.status = status;
+            o.out = out.str();
+            o.error = message;
+            o.done = true;
+            changed.notify_all();
         }
-        j.key("left");
-        if (res_left.empty()) {
-            j.null();
-        } else {
-            j.begin_array();
-            for (double v : res_left) j.value(v);
-            j.end_array();
-        }
-        j.end_object();
-        j.key("max_residual_right");
-        res_right.empty() ? j.null() : j.value(worst(res_right));
-        j.key("max_residual_left");
-        res_left.empty() ? j.null() : j.value(worst(res_left));
-        j.key("plot");
-        plot.empty() ? j.null() : j.value(plot);
-        j.end_object();
-        std::cout << j.str() << "\n";
-        return r.info == 0 ? status_ok : status_numerical;
-    }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < std::min<int>(jobs, static_cast<int>(files.size())); ++t)
+        threads.emplace_back(work);
 
-    std::cout << describe(m) << "\n";
-    std::cout << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
-    std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
-    std::cout << "time: " << fmt("%.3f", seconds) << " s for " << n << " eigenvalues"
-              << (which == "none"   ? ""
-                  : which == "both" ? " and both kinds of eigenvectors"
-                                    : " and the " + which + " eigenvectors")
-              << "\n";
-    if (!res_right.empty())
-        std::cout << "largest residual ||A v - w v||_1 / (||A||_1 ||v||_1) over the right vectors: "
-                  << fmt("%.2e", worst(res_right)) << "\n";
-    if (!res_left.empty())
-        std::cout
-            << "largest residual ||u^H A - w u^H||_1 / (||A||_inf ||u||_1) over the left vectors: "
-            << fmt("%.2e", worst(res_left)) << "\n";
-    if (!plot.empty()) std::cout << "plot: " << plot << "\n";
-
-    const std::vector<zcomplex> valid(r.w.begin() + (r.info > 0 ? r.info : 0), r.w.end());
-    const std::vector<int> order = eigen_order(valid);
-    const std::size_t show = args.has("--all") || valid.size() <= 30 ? valid.size() : 20;
-    std::cout << "\neigenvalues by modulus, largest first";
-    if (show < valid.size())
-        std::cout << " (" << show << " of " << valid.size() << "; --all lists every one)";
-    std::cout << ":\n";
-    for (std::size_t k = 0; k < show; ++k) {
-        const zcomplex z = valid[static_cast<std::size_t>(order[k])];
-        std::printf("%6zu  %s   |w| = %.6e\n", k + 1, complex_text(z).c_str(), std::abs(z));
-    }
-    std::fflush(stdout);
-    return r.info == 0 ? status_ok : status_numerical;
-}
-
-// ---- solve -------------------------------------------------------------------------------
-
-int cmd_solve(const Args& args, const q::Module& lib) {
-    const bool json = args.has("--json");
-    Progress progress(!json && stdout_is_terminal());
-    const MatrixFile m = load(args.positional[0], progress);
-    require_square(m, "a linear system");
-    const int n = m.rows;
-    MatrixFile bfile;
-    const bool ones = args.positional.size() < 2;
-    int nrhs = 1;
-    if (!ones) {
-        bfile = load(args.positional[1], progress);
-        if (bfile.rows != n)
-            throw InputError{bfile.path + ": the right-hand sides have " +
-                             std::to_string(bfile.rows) + " rows, but the matrix has order " +
-                             std::to_string(n)};
-        nrhs = bfile.cols;
-    }
-    check_memory(
-        m, static_cast<double>(n) * n * 32.0 + static_cast<double>(std::max(1, n)) * nrhs * 48.0,
-        "solving a system");
-
-    q::Matrix a(n, n), b(n, nrhs);
-    std::copy(m.a.begin(), m.a.begin() + static_cast<std::ptrdiff_t>(std::max(1, n)) * n, a.data());
-    if (ones) {
-        // b = A*(1, ..., 1): the row sums, added column by column.
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) b(i, 0) += m.at(i, j);
-    } else {
-        for (int j = 0; j < nrhs; ++j)
-            for (int i = 0; i < n; ++i) b(i, j) = bfile.at(i, j);
-    }
-    const q::Matrix b_in = b;
-    progress.start("solving a system of order " + std::to_string(n));
-    const auto t0 = std::chrono::steady_clock::now();
-    const q::SolveResult r = lib.gesv(a.view(), b.view());
-    const double seconds = seconds_since(t0);
-    progress.stop();
-
-    // Normwise backward error of each solution and, for B = A*ones, the
-    // largest error of a component.
-    std::vector<double> residual;
-    double error = 0.0;
-    if (r.info == 0) {
-        const Sparse sp = nonzeros_of(m);
-        double anorm = 0.0;
-        {
-            std::vector<double> rows(static_cast<std::size_t>(std::max(1, n)), 0.0);
-            for (std::size_t k = 0; k < sp.val.size(); ++k)
-                rows[static_cast<std::size_t>(sp.row[k])] += std::abs(sp.val[k]);
-            for (double v : rows) anorm = std::max(anorm, v);
-        }
-        for (int c = 0; c < nrhs; ++c) {
-            std::vector<zcomplex> ax(static_cast<std::size_t>(std::max(1, n)));
-            for (std::size_t k = 0; k < sp.val.size(); ++k)
-                ax[static_cast<std::size_t>(sp.row[k])] += sp.val[k] * b(sp.col[k], c);
-            double rnorm = 0.0, xnorm = 0.0, bnorm = 0.0;
-            for (int i = 0; i < n; ++i) {
-                rnorm = std::max(rnorm, std::abs(b_in(i, c) - ax[static_cast<std::size_t>(i)]));
-                xnorm = std::max(xnorm, std::abs(b(i, c)));
-                bnorm = std::max(bnorm, std::abs(b_in(i, c)));
+    int worst = status_ok, failed = 0;
+    std::size_t printed = 0, finished = 0;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        auto count_done = [&] {
+            std::size_t c = 0;
+            for (const Outcome& o : outcomes) c += o.done ? 1 : 0;
+            return c;
+        };
+        while (printed < files.size()) {
+            // Files may finish before this waits: the count, not the
+            // notification, says whether there is news.
+            changed.wait(lock, [&] { return count_done() > finished; });
+            finished = count_done();
+            if (terminal) std::cout << "\r\x1b[K";
+            while (printed < files.size() && outcomes[printed].done) {
+                const Outcome& o = outcomes[printed];
+                worst = std::max(worst, o.status);
+                if (!o.error.empty()) {
+                    ++failed;
+                    if (json) {
+                        JsonWriter j;
+                        j.begin_object();
+                        j.key("command").value("eig");
+                        j.key("file").value(files[printed]);
+                        j.key("error").value(o.error);
+                        j.key("status").value(o.status);
+                        j.end_object();
+                        std::cout << j.str() << "\n";
+                    }
+                    std::cout.flush();
+                    std::cerr << "qivla: " << o.error << "\n";
+                } else {
+                    std::cout << o.out << (json ? "" : "\n");
+                }
+                ++printed;
             }
-            const double den = anorm * xnorm + bnorm;
-            residual.push_back(den > 0.0 ? rnorm / den : rnorm);
+            if (terminal && printed < files.size())
+                std::cout << "eig: " << finished << " of " << files.size() << " files done"
+                          << (failed ? ", " + std::to_string(failed) + " failed" : "") << ", "
+                          << jobs << " at a time" << std::flush;
         }
-        if (ones)
-            for (int i = 0; i < n; ++i)
-                error = std::max(error, std::abs(b(i, 0) - zcomplex(1.0, 0.0)));
     }
-
-    if (json) {
-        JsonWriter j;
-        j.begin_object();
-        j.key("command").value("solve");
-        matrix_json(j, m);
-        module_json(j, lib);
-        j.key("rhs").value(ones ? std::string("ones") : bfile.path);
-        j.key("nrhs").value(nrhs);
-        j.key("info").value(r.info);
-        j.key("explanation").value(r.explanation);
-        j.key("zero_pivot_column");
-        r.zero_pivot_column() ? j.value(r.zero_pivot_column()) : j.null();
-        j.key("seconds").value(seconds);
-        j.key("ipiv").begin_array();
-        for (int p : r.ipiv) j.value(p);
-        j.end_array();
-        j.key("residuals").begin_array();
-        for (double v : residual) j.value(v);
-        j.end_array();
-        j.key("error");
-        ones&& r.info == 0 ? j.value(error) : j.null();
-        j.key("solution");
-        if (r.info == 0) {
-            j.begin_array();
-            for (int c = 0; c < nrhs; ++c) {
-                j.begin_array();
-                for (int i = 0; i < n; ++i) j.complex(b(i, c));
-                j.end_array();
-            }
-            j.end_array();
-        } else {
-            j.null();
-        }
-        j.end_object();
-        std::cout << j.str() << "\n";
-        return r.info == 0 ? status_ok : status_numerical;
-    }
-
-    std::cout << describe(m) << "\n";
-    std::cout << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
-    std::cout << "right-hand side: "
-              << (ones ? "b = A*(1, ..., 1), so the exact solution is x = (1, ..., 1)"
-                       : bfile.path + " (" + std::to_string(nrhs) + " column" +
-                             (nrhs == 1 ? "" : "s") + ")")
-              << "\n";
-    std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
-    std::cout << "time: " << fmt("%.3f", seconds) << " s\n";
-    if (r.info != 0) return status_numerical;
-    for (int c = 0; c < nrhs; ++c)
-        std::cout << "backward error ||b - A x||_inf / (||A||_inf ||x||_inf + ||b||_inf)"
-                  << (nrhs > 1 ? " of column " + std::to_string(c + 1) : std::string()) << ": "
-                  << fmt("%.2e", residual[static_cast<std::size_t>(c)]) << "\n";
-    if (ones) std::cout << "error max |x(i) - 1|: " << fmt("%.2e", error) << "\n";
-    const int shown = std::min(n, 10);
-    for (int c = 0; c < nrhs; ++c) {
-        std::cout << "x" << (nrhs > 1 ? "(:, " + std::to_string(c + 1) + ")" : "")
-                  << (shown < n
-                          ? " (first " + std::to_string(shown) + " of " + std::to_string(n) + ")"
-                          : "")
-                  << ":\n";
-        for (int i = 0; i < shown; ++i)
-            std::printf("%6d  %s\n", i + 1, complex_text(b(i, c)).c_str());
-    }
-    std::fflush(stdout);
-    return status_ok;
+    for (std::thread& t : threads) t.join();
+    return worst;
 }
 
-// ---- lu -----------------------------------------------------------------------------------
-
-int cmd_lu(const Args& args, const q::Module& lib) {
-    const bool json = args.has("--json");
-    Progress progress(!json && stdout_is_terminal());
-    const MatrixFile m = load(args.positional[0], progress);
-    check_memory(m, static_cast<double>(std::max(1, m.rows)) * m.cols * 16.0, "factoring");
-    q::Matrix a(m.rows, m.cols);
-    std::copy(m.a.begin(), m.a.end(), a.data());
-    progress.start("factoring a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) +
-                   " matrix");
-    const auto t0 = std::chrono::steady_clock::now();
-    const q::LuResult r = lib.getrf(a.view());
-    const double seconds = seconds_since(t0);
-    progress.stop();
-
-    // Growth factor max|U(i,j)| / max|A(i,j)| and reciprocal pivot ratio
-    // min|U(k,k)| / max|U(k,k)|, with the modulus as the size of an entry.
-    const int k = std::min(m.rows, m.cols);
-    double amax = 0.0, umax = 0.0, pmin = 0.0, pmax = 0.0;
-    for (int j = 0; j < m.cols; ++j)
-        for (int i = 0; i < m.rows; ++i) {
-            amax = std::max(amax, std::abs(m.at(i, j)));
-            if (i <= j) umax = std::max(umax, std::abs(a(i, j)));
-        }
-    for (int d = 0; d < k; ++d) {
-        const double p = std::abs(a(d, d));
-        pmin = d == 0 ? p : std::min(pmin, p);
-        pmax = std::max(pmax, p);
+int dispatch(const Args& args) {
+    if (args.command == "convert") return cmd_convert(args);
+    std::unique_ptr<q::Module> lib;
+    try {
+        lib = std::make_unique<q::Module>(module_name(args));
+    } catch (const q::LoadError& e) {
+        std::cerr << "qivla: " << e.what() << "\n";
+        return status_module;
     }
-    const bool has_growth = amax > 0.0, has_ratio = k > 0 && pmax > 0.0;
-    const double growth = has_growth ? umax / amax : 0.0, ratio = has_ratio ? pmin / pmax : 0.0;
-    int swaps = 0;
-    for (int d = 0; d < k; ++d)
-        if (r.ipiv[static_cast<std::size_t>(d)] != d + 1) ++swaps;
-
-    if (json) {
-        JsonWriter j;
-        j.begin_object();
-        j.key("command").value("lu");
-        matrix_json(j, m);
-        module_json(j, lib);
-        j.key("info").value(r.info);
-        j.key("explanation").value(r.explanation);
-        j.key("zero_pivot_column");
-        r.zero_pivot_column() ? j.value(r.zero_pivot_column()) : j.null();
-        j.key("seconds").value(seconds);
-        j.key("ipiv").begin_array();
-        for (int p : r.ipiv) j.value(p);
-        j.end_array();
-        j.key("interchanges").value(swaps);
-        j.key("growth_factor");
-        has_growth ? j.value(growth) : j.null();
-        j.key("reciprocal_pivot_ratio");
-        has_ratio ? j.value(ratio) : j.null();
-        j.end_object();
-        std::cout << j.str() << "\n";
-        return status_ok;
-    }
-    std::cout << describe(m) << "\n";
-    std::cout << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
-    std::cout << "INFO = " << r.info << ": " << r.explanation << "\n";
-    std::cout << "time: " << fmt("%.3f", seconds) << " s\n";
-    std::cout << "row interchanges: " << swaps << " of " << k << " pivots\n";
-    std::cout << "growth factor max|U(i,j)| / max|A(i,j)|: "
-              << (has_growth ? fmt("%.4g", growth) : "undefined (A = 0)") << "\n";
-    std::cout << "reciprocal pivot ratio min|U(k,k)| / max|U(k,k)|: "
-              << (has_ratio ? fmt("%.4g", ratio) : "undefined (every pivot is zero)") << "\n";
-    const int shown = std::min(k, 20);
-    std::cout << "pivots"
-              << (shown < k ? " (first " + std::to_string(shown) + " of " + std::to_string(k) + ")"
-                            : "")
-              << ":";
-    for (int d = 0; d < shown; ++d) std::cout << " " << r.ipiv[static_cast<std::size_t>(d)];
-    std::cout << "\n";
-    return status_ok;
-}
-
-// ---- info and convert -------------------------------------------------------------------
-
-int cmd_info(const Args& args, const q::Module& lib) {
-    std::string error;
-    const std::string path = lib.path();
-    const std::vector<std::string> exports = exported_functions(path, &error);
-    if (args.has("--json")) {
-        JsonWriter j;
-        j.begin_object();
-        j.key("command").value("info");
-        j.key("loaded_as").value(lib.name());
-        module_json(j, lib);
-        j.key("exports").begin_array();
-        for (const std::string& e : exports) j.value(e);
-        j.end_array();
-        j.key("bound").begin_array();
-        for (const std::string& e : q::Module::export_names()) j.value(e);
-        j.end_array();
-        j.end_object();
-        std::cout << j.str() << "\n";
-        return status_ok;
-    }
-    std::cout << "module:  " << path << " (loaded as " << lib.name() << ")\n";
-    std::cout << "kernels: " << kernel_isa()
-              << " (the instruction set the module's fast kernels choose here)\n";
-    if (exports.empty()) {
-        std::cout << "exports: (" << error << ")\n";
-    } else {
-        std::cout << "exports:\n";
-        for (const std::string& e : exports) std::cout << "  " << e << "\n";
-    }
-    std::cout << "bound:   all " << q::Module::export_names().size() << " exports the host needs\n";
-    return status_ok;
-}
-
-int cmd_convert(const Args& args) {
-    const std::string& out = args.positional[1];
-    const FileKind kind = kind_from_name(out);
-    if (kind == FileKind::unknown)
-        throw UsageError{"cannot tell the format of '" + out + "': name it .mtx, or .rua/.cua/.hb"};
-    if (args.has("--array") && kind != FileKind::matrix_market)
-        throw UsageError{"--array is for Matrix Market output"};
-    Progress progress(false);
-    const MatrixFile m = load(args.positional[0], progress);
-    if (kind == FileKind::matrix_market)
-        write_matrix_market(out, m, args.has("--array"));
-    else
-        write_harwell_boeing(out, m);
-    return status_ok;
+    if (is_batch(args)) return run_batch(args, *lib);
+    // With --out -, the results take standard output and the report moves
+    // to standard error.
+    const bool out_is_stdout = args.get("--out") == "-";
+    const Context ctx{*lib, out_is_stdout ? std::cerr : std::cout,
+                      !out_is_stdout && stdout_is_terminal()};
+    if (args.command == "eig") return cmd_eig(args, args.positional[0], ctx);
+    if (args.command == "solve") return cmd_solve(args, ctx);
+    if (args.command == "lu") return cmd_lu(args, ctx);
+    return cmd_info(args, ctx);
 }
 
 }  // namespace
 
 int run(int argc, char** argv) {
-    if (argc >= 2) {
-        const std::string first = argv[1];
-        if (first == "-h" || first == "--help" || first == "help") {
-            std::cout << usage_text;
-            return status_ok;
-        }
+    const std::string first = argc >= 2 ? argv[1] : "";
+    if (first == "-h" || first == "--help" || first == "help") {
+        std::cout << usage_text;
+        return status_ok;
     }
+    if (first == "--version") {
+        std::cout << "qivla " << QIVLA_VERSION << "\n";
+        return status_ok;
+    }
+    const bool known = command_options().count(first) != 0;
+    if (known)
+        for (int k = 2; k < argc; ++k)
+            if (std::strcmp(argv[k], "--help") == 0 || std::strcmp(argv[k], "-h") == 0) {
+                std::cout << command_help(first);
+                return status_ok;
+            }
+    int status = status_input;
     try {
+        if (argc < 2) throw UsageError{"no command given"};
+        if (!known) throw UsageError{"unknown command '" + escaped(first) + "'"};
         const Args args = parse(argc, argv);
-        if (args.command == "convert") return cmd_convert(args);
-        std::unique_ptr<q::Module> lib;
-        try {
-            lib = std::make_unique<q::Module>(module_name(args));
-        } catch (const q::LoadError& e) {
-            std::cerr << "qivla: " << e.what() << "\n";
-            return status_module;
+        std::string message;
+        status = guarded([&] { return dispatch(args); }, &message);
+        if (!message.empty()) {
+            std::cout.flush();
+            std::cerr << "qivla: " << message << "\n";
         }
-        if (args.command == "eig") return cmd_eig(args, *lib);
-        if (args.command == "solve") return cmd_solve(args, *lib);
-        if (args.command == "lu") return cmd_lu(args, *lib);
-        return cmd_info(args, *lib);
     } catch (const UsageError& e) {
-        std::cerr << "qivla: " << e.message << "\n\n" << usage_text;
-        return status_input;
-    } catch (const FileError& e) {
-        std::cerr << "qivla: " << e.what() << "\n";
-        return status_input;
-    } catch (const InputError& e) {
-        std::cerr << "qivla: " << e.message << "\n";
-        return status_input;
-    } catch (const q::IllegalArgument& e) {
-        // The checks of the host header stop what the module would refuse.
-        std::cerr << "qivla: " << e.what() << "\n";
-        return status_input;
-    } catch (const std::bad_alloc&) {
-        std::cerr << "qivla: out of memory\n";
+        std::cerr << "qivla: " << e.message << "\n"
+                  << "Try 'qivla " << (known ? first + " " : std::string()) << "--help'.\n";
         return status_input;
     }
+    // Output that could not be written (a full disk, a closed pipe) is an
+    // error, with the system's reason.
+    errno = 0;
+    std::cout.flush();
+    int err = errno;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
+        if (!err) err = errno ? errno : EIO;
+        std::cerr << "qivla: cannot write the output: " << std::strerror(err) << "\n";
+        return std::max(status, static_cast<int>(status_input));
+    }
+    return status;
 }
 
 }  // namespace qivla

@@ -4,14 +4,7 @@
 
 namespace qivla {
 
-// Exit statuses.
-enum Status {
-    status_ok = 0,
-    status_numerical = 1,  // the module reported a singular matrix or a QR failure
-    status_input = 2,      // bad command line, or a file that cannot be used
-    status_module = 3      // the module cannot be loaded or bound
-};
-
+// Runs the program; returns its exit status (see commands/common.h).
 int run(int argc, char** argv);
 
 }  // namespace qivla
