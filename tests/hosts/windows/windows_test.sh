@@ -150,7 +150,7 @@ package)
            lib/cmake/qivlapackdll2/qivlapackdll2Config.cmake; do
     [ -f "$pkg/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
   done
-  consumer=$src/tests/packaging/consumer
+  consumer=$src/tests/hosts/packaging/consumer
   # Through the CMake package (named directly: the toolchain confines package
   # searches to the MinGW sysroot) and through pkg-config, both linking the
   # import library.
