@@ -1,6 +1,10 @@
 # Installation and packaging: the module (on Windows the DLL in bin/ and its
 # import library in lib/), the public header, a CMake package configuration
-# giving the imported target qivlapackdll2::qivlapackdll2, and a pkg-config file.
+# giving the imported target qivlapackdll2::qivlapackdll2, a pkg-config file,
+# and the Python host beside the module (it falls back to loading the module
+# from its own directory). Programs linked through either package file get
+# the module's directory as their run path, so they start without a search
+# path set.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -19,6 +23,15 @@ if(TARGET qivla)
   install(TARGETS qivla RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# The Python host, in the module's directory: PYTHONPATH=<prefix>/lib.
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/python/qivlapackdll2.py
+    DESTINATION ${CMAKE_INSTALL_LIBDIR})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/python/qivlapackdll2.py
+    DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
 install(EXPORT qivlapackdll2Targets NAMESPACE qivlapackdll2:: DESTINATION ${QIV_CMAKE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/qivlapackdll2Config.cmake.in
   ${PROJECT_BINARY_DIR}/qivlapackdll2Config.cmake INSTALL_DESTINATION ${QIV_CMAKE_DIR})
@@ -32,6 +45,13 @@ install(FILES ${PROJECT_BINARY_DIR}/qivlapackdll2Config.cmake
 get_target_property(QIV_PC_LIBNAME qivlapackdll2 OUTPUT_NAME)
 file(RELATIVE_PATH QIV_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" QIV_PC_TO_PREFIX "${QIV_PC_TO_PREFIX}")
+# The run path of programs linked with it (a Windows program finds the DLL
+# beside itself or on PATH instead).
+if(WIN32)
+  set(QIV_PC_RPATH "")
+else()
+  set(QIV_PC_RPATH "-Wl,-rpath,\${libdir} ")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/qivlapackdll2.pc.in
   ${PROJECT_BINARY_DIR}/qivlapackdll2.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/qivlapackdll2.pc

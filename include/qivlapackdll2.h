@@ -57,6 +57,23 @@ void qivlapackdll2_zgeev(const char* jobvl, const char* jobvr, const int* n,
                          const int* ldvr, qivlapackdll2_complex* work, const int* lwork,
                          double* rwork, int* info);
 
+/* The types of the exports as function pointers, for hosts that bind them at
+ * run time by name (dlsym, GetProcAddress):
+ *     qivlapackdll2_zgesv_fn zgesv =
+ *         (qivlapackdll2_zgesv_fn)dlsym(handle, "qivlapackdll2_zgesv"); */
+typedef void (*qivcppdlltemplate_exportedtestfn_fn)(void);
+typedef void (*qivlapackdll2_zgetrf_fn)(const int* m, const int* n, qivlapackdll2_complex* a,
+                                        const int* lda, int* ipiv, int* info);
+typedef void (*qivlapackdll2_zgesv_fn)(const int* n, const int* nrhs, qivlapackdll2_complex* a,
+                                       const int* lda, int* ipiv, qivlapackdll2_complex* b,
+                                       const int* ldb, int* info);
+typedef void (*qivlapackdll2_zgeev_fn)(const char* jobvl, const char* jobvr, const int* n,
+                                       qivlapackdll2_complex* a, const int* lda,
+                                       qivlapackdll2_complex* w, qivlapackdll2_complex* vl,
+                                       const int* ldvl, qivlapackdll2_complex* vr,
+                                       const int* ldvr, qivlapackdll2_complex* work,
+                                       const int* lwork, double* rwork, int* info);
+
 #ifdef __cplusplus
 }
 #endif

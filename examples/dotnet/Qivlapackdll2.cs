@@ -122,6 +122,8 @@ namespace Qivlapackdll2
         }
 
         // Eigenvalues into w (n complex) and, with "V", left/right vectors into
+        static bool IsFinite(double x) { return !double.IsNaN(x) && !double.IsInfinity(x); }
+
         // vl/vr; a is destroyed. The workspace is sized by a query.
         public static int Geev(string jobvl, string jobvr, int n, double[] a, int lda, double[] w,
                                double[] vl, int ldvl, double[] vr, int ldvr)
@@ -132,8 +134,14 @@ namespace Qivlapackdll2
             Check(n >= 0, "N", "must not be negative");
             CheckArray(a, Span(n, n, lda), "A");
             Check(lda >= Math.Max(1, n), "LDA", "must be at least max(1, N)");
-            for (long k = 0; k < 2 * Span(n, n, lda); ++k)
-                Check(!double.IsNaN(a[k]) && !double.IsInfinity(a[k]), "A", "holds a NaN or an infinity");
+            // Positions in the message are counted from 1, as in every host.
+            for (int j = 0; j < n; ++j)
+                for (int i = 0; i < n; ++i)
+                {
+                    long k = 2 * ((long)j * lda + i);
+                    if (!IsFinite(a[k]) || !IsFinite(a[k + 1]))
+                        Check(false, "A", string.Format("holds a NaN or an infinity at ({0},{1}), counted from 1", i + 1, j + 1));
+                }
             CheckArray(w, n, "W");
             Check(ldvl >= 1 && (!wantvl || ldvl >= n), "LDVL", "is too small");
             if (wantvl) CheckArray(vl, Span(n, n, ldvl), "VL");

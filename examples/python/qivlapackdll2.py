@@ -1,9 +1,10 @@
 """Python host for the qivlapackdll2 module, using only ctypes.
 
 The module is loaded by name (``libqivlapackdll2.so`` on Linux,
-``libqivlapackdll2.winx64.dll`` on Windows x86-64), so the directory that
-holds it must be on the platform's library search path (``LD_LIBRARY_PATH``,
-``PATH``), or a path can be given explicitly::
+``libqivlapackdll2.winx64.dll`` on Windows x86-64) from the platform's library
+search path (``LD_LIBRARY_PATH``, ``PATH``) or, when it is not found there,
+from the directory of this file (``cmake --install`` puts both in the same
+directory), or a path can be given explicitly::
 
     import qivlapackdll2
     lib = qivlapackdll2.Module()            # or Module("/path/to/libqivlapackdll2.so")
@@ -13,7 +14,15 @@ holds it must be on the platform's library search path (``LD_LIBRARY_PATH``,
 
 Matrices are lists of rows of numbers (int, float or complex); a right-hand
 side may also be a plain list (one column). Results come back the same way,
-with complex entries. Pivots are 1-based row numbers, as the module gives them.
+with complex entries, as named tuples (``result.x``, ``result.info``, ...)
+that unpack like plain tuples. Pivots are 1-based row numbers, as the module
+gives them; positions in messages (a zero pivot's column, the element that
+holds a NaN) are counted from 1 as well, in every host of the module (C++,
+.NET, Python), while Python indexing stays 0-based.
+
+A singular system raises SingularMatrix (an ArithmeticError) with its INFO
+and the column of the zero pivot; getrf returns INFO instead, since its
+factors are still useful.
 
 Matrices may also live in any object with the buffer protocol that holds
 complex binary64 values as interleaved parts (re, im, re, im, ...), such as an
@@ -38,12 +47,37 @@ The module ends the whole process when it is passed an illegal argument, so
 this wrapper checks the shapes itself and raises ValueError first.
 """
 
+import collections
 import ctypes
 import math
+import os
 import sys
 from array import array
 
-__all__ = ["Module", "Matrix", "default_name", "getrf", "gesv", "eig"]
+__all__ = ["Module", "Matrix", "SingularMatrix", "LuResult", "SolveResult", "EigResult",
+           "default_name", "getrf", "gesv", "eig"]
+
+LuResult = collections.namedtuple("LuResult", "lu ipiv info")
+LuResult.__doc__ = """getrf's result: the factors, the 1-based pivots and INFO."""
+SolveResult = collections.namedtuple("SolveResult", "x info")
+SolveResult.__doc__ = """gesv's result: the solution and INFO (always 0: a singular
+system raises SingularMatrix)."""
+EigResult = collections.namedtuple("EigResult", "w vl vr info")
+EigResult.__doc__ = """eig's result: the eigenvalues, the left and right vectors
+(None when not asked for) and INFO."""
+
+
+class SingularMatrix(ArithmeticError):
+    """gesv met an exactly zero pivot: U(info, info) = 0, in column info
+    (counted from 1); b is left unchanged."""
+
+    def __init__(self, info, ipiv):
+        self.info = info
+        self.column = info
+        self.ipiv = ipiv
+        super().__init__("zgesv: no solution computed: U(%d,%d) is exactly zero, column %d has no "
+                         "nonzero pivot, so the matrix is singular (INFO = %d)"
+                         % (info, info, info, info))
 
 
 class Complex(ctypes.Structure):
@@ -159,6 +193,12 @@ class Matrix:
             raise ValueError("the buffer holds %d complex values; a %d x %d matrix with ld %d needs %d"
                              % (count, rows, cols, ld, need))
         self.data, self.rows, self.cols, self.order, self.ld = data, rows, cols, order, ld
+
+    def __repr__(self):
+        shape = "Matrix(%d x %d, order=%r, ld=%d" % (self.rows, self.cols, self.order, self.ld)
+        if self.rows * self.cols > 100:
+            return shape + ")"
+        return shape + ", rows=%r)" % (self.to_rows(),)
 
     @classmethod
     def zeros(cls, rows, cols, order="F"):
@@ -276,7 +316,16 @@ class Module:
 
     def __init__(self, path=None):
         self.path = path or default_name()
-        self._lib = ctypes.CDLL(self.path)
+        try:
+            self._lib = ctypes.CDLL(self.path)
+        except OSError as by_name:
+            # Installed: the module lies beside this file.
+            beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), default_name())
+            if path is not None or not os.path.exists(beside):
+                raise OSError("cannot load %s: %s (put its directory on the library search path "
+                              "or pass its path)" % (self.path, by_name)) from None
+            self.path = beside
+            self._lib = ctypes.CDLL(self.path)
         for name, argtypes in _SIGNATURES.items():
             function = getattr(self._lib, name)
             function.argtypes = argtypes
@@ -315,17 +364,18 @@ class Module:
                      ctypes.byref(ctypes.c_int(ld)), ipiv, ctypes.byref(info))
         pivots = list(ipiv[:min(m, n)])
         if mat is None:
-            return _to_rows(columns, m, n), pivots, info.value
+            return LuResult(_to_rows(columns, m, n), pivots, info.value)
         if write_back:
             write_back()
-        return mat, pivots, info.value
+        return LuResult(mat, pivots, info.value)
 
     def gesv(self, a, b):
         """Solves a*x = b for the square matrix a.
 
         b is a list of rows (several right-hand sides) or a plain list (one).
-        Returns (x, info) with x shaped like b; when info = k > 0, U(k,k) is
-        exactly zero and x is b unchanged. When a or b is a buffer (or a
+        Returns (x, info) with x shaped like b and info 0. When U(k,k) is
+        exactly zero, raises SingularMatrix with info = column = k (b is left
+        unchanged, a holds the factors). When a or b is a buffer (or a
         Matrix), the work is done in place: a buffer a receives the LU
         factors, and x is the Matrix of b (a list b is copied into a new one),
         which receives the solution; a flat buffer b holds whole columns.
@@ -357,7 +407,9 @@ class Module:
         for back in (back_a, back_b):
             if back:
                 back()
-        return mat_b, info.value
+        if info.value > 0:
+            raise SingularMatrix(info.value, list(ipiv[:n]))
+        return SolveResult(mat_b, info.value)
 
     def _gesv_lists(self, a, b):
         n, n2 = _shape(a, "a")
@@ -375,8 +427,10 @@ class Module:
         ld = ctypes.c_int(max(1, n))
         self._zgesv(ctypes.byref(ctypes.c_int(n)), ctypes.byref(ctypes.c_int(nrhs)), columns,
                     ctypes.byref(ld), ipiv, rhs, ctypes.byref(ld), ctypes.byref(info))
+        if info.value > 0:
+            raise SingularMatrix(info.value, list(ipiv[:n]))
         x = _to_rows(rhs, n, nrhs)
-        return ([row[0] for row in x] if vector else x), info.value
+        return SolveResult([row[0] for row in x] if vector else x, info.value)
 
     def eig(self, a, left=False, right=True):
         """Eigenvalues and, on request, eigenvectors of the square matrix a.
@@ -409,7 +463,8 @@ class Module:
             for i in range(n):
                 z = pointer[i + j * lda]
                 if not (math.isfinite(z.re) and math.isfinite(z.im)):
-                    raise ValueError("a holds a NaN or an infinity at (%d, %d)" % (i, j))
+                    raise ValueError("a holds a NaN or an infinity at (%d,%d), counted from 1"
+                                     % (i + 1, j + 1))
         w = (Complex * max(1, n))()
         ld = max(1, n)
         vl_mat = Matrix.zeros(n, n) if left and mat is not None else None
@@ -439,10 +494,10 @@ class Module:
         values = [complex(w[j].re, w[j].im) for j in range(n)]
         ok = info.value == 0
         if mat is not None:
-            return (values, vl_mat if left and ok else None, vr_mat if right and ok else None,
-                    info.value)
-        return (values, _to_rows(vl, n, n) if left and ok else None,
-                _to_rows(vr, n, n) if right and ok else None, info.value)
+            return EigResult(values, vl_mat if left and ok else None,
+                             vr_mat if right and ok else None, info.value)
+        return EigResult(values, _to_rows(vl, n, n) if left and ok else None,
+                         _to_rows(vr, n, n) if right and ok else None, info.value)
 
 
 def _matrix_arg(obj, what, rows=None):

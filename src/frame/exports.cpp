@@ -4,6 +4,8 @@
 #include "lu/lu.h"
 #include "qivlapackdll2.h"
 
+#include <type_traits>
+
 // On Windows the module definition file names the exports; elsewhere only
 // these functions get default visibility, everything else is hidden.
 #if defined(_WIN32)
@@ -36,3 +38,11 @@ QIV_EXPORT void qivlapackdll2_zgeev(const char* jobvl, const char* jobvr, const 
     qiv::ZGEEV(jobvl, jobvr, n, qiv::internal(a), lda, qiv::internal(w), qiv::internal(vl), ldvl,
                qiv::internal(vr), ldvr, qiv::internal(work), lwork, rwork, info);
 }
+
+// The header's function-pointer types, which hosts use with dlsym and
+// GetProcAddress, are exactly the types of the exports.
+static_assert(std::is_same_v<decltype(&qivcppdlltemplate_exportedtestfn),
+                             qivcppdlltemplate_exportedtestfn_fn>);
+static_assert(std::is_same_v<decltype(&qivlapackdll2_zgetrf), qivlapackdll2_zgetrf_fn>);
+static_assert(std::is_same_v<decltype(&qivlapackdll2_zgesv), qivlapackdll2_zgesv_fn>);
+static_assert(std::is_same_v<decltype(&qivlapackdll2_zgeev), qivlapackdll2_zgeev_fn>);

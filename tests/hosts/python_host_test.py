@@ -1,7 +1,8 @@
 """Tests of the Python host: the module loaded by name through ctypes.
 
-Run with the module's directory on the library search path, for example
-    LD_LIBRARY_PATH=build/release python3 examples/python/test_qivlapackdll2.py
+Run with the module's directory on the library search path and the host on
+the Python path, for example
+    LD_LIBRARY_PATH=build/release PYTHONPATH=examples/python python3 tests/hosts/python_host_test.py
 """
 
 import ctypes
@@ -11,9 +12,9 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import qivlapackdll2  # noqa: E402
-from array import array  # noqa: E402
+from array import array
+
+import qivlapackdll2
 
 EPS = 2.0 ** -53
 
@@ -128,14 +129,30 @@ class GesvTest(unittest.TestCase):
         x_mat, _ = self.lib.gesv(a, [[v] for v in b])
         self.assertEqual(x_vec, [row[0] for row in x_mat])
 
-    def test_singular_matrix_leaves_b(self):
+    def test_singular_matrix_raises_with_its_column_and_leaves_b(self):
         a = generated(4, 4, 13)
         for row in a:
             row[1] = 0
         b = [1, 2j, 3, 4]
-        x, info = self.lib.gesv(a, b)
-        self.assertEqual(info, 2)
-        self.assertEqual(x, b)
+        with self.assertRaises(qivlapackdll2.SingularMatrix) as caught:
+            self.lib.gesv(a, b)
+        self.assertEqual((caught.exception.info, caught.exception.column), (2, 2))
+        self.assertIn("U(2,2) is exactly zero, column 2", str(caught.exception))
+        self.assertIn("INFO = 2", str(caught.exception))
+        # In place: b is left as it was, a holds the factors.
+        b_buf = interleaved([[v] for v in b])
+        before = bits(b_buf)
+        with self.assertRaises(qivlapackdll2.SingularMatrix):
+            self.lib.gesv(interleaved(a), b_buf)
+        self.assertEqual(bits(b_buf), before)
+
+    def test_results_are_named_and_readable(self):
+        result = self.lib.gesv([[0, 1], [1, 0]], [3, 5])
+        self.assertEqual((result.x, result.info), ([5, 3], 0))
+        self.assertEqual(repr(result), "SolveResult(x=[(5+0j), (3+0j)], info=0)")
+        lu = self.lib.getrf(qivlapackdll2.Matrix(array("d", [2, 0, 1, 0, 4, 0, 3, 0]), 2, 2))
+        self.assertEqual(repr(lu), "LuResult(lu=Matrix(2 x 2, order='F', ld=2, "
+                         "rows=[[(2+0j), (4+0j)], [(0.5+0j), (1+0j)]]), ipiv=[1, 2], info=0)")
 
     def test_shapes_are_checked_before_the_call(self):
         with self.assertRaises(ValueError):
@@ -311,8 +328,9 @@ class IllegalArgumentTest(unittest.TestCase):
             "lib._zgesv(ctypes.byref(i(-1)), ctypes.byref(i(1)), a, ctypes.byref(i(1)), piv,"
             " b, ctypes.byref(i(1)), ctypes.byref(i(0)))\n"
             "print('returned')\n")
+        # The child imports the host from where this process found it.
         env = dict(os.environ)
-        env["PYTHONPATH"] = os.path.dirname(os.path.abspath(__file__))
+        env["PYTHONPATH"] = os.path.dirname(os.path.abspath(qivlapackdll2.__file__))
         done = subprocess.run([sys.executable, "-c", program], capture_output=True, env=env,
                               timeout=60)
         self.assertEqual(done.returncode, 0, done.stderr)

@@ -4,7 +4,9 @@
 # output compared byte for byte with the Linux twin on the Linux module.
 #
 # Usage: windows_test.sh STEP SOURCE_DIR WORK_DIR [ARGS...]
-#   build                           cross-compile into WORK_DIR
+#   check                           the module in WORK_DIR (made by
+#                                   scripts/build-windows WORK_DIR) exists and
+#                                   is newer than every source it is built from
 #   exports NAME...                 export directory: module name, exactly
 #                                   these exports (in ordinal order, from the
 #                                   export list) at ordinals 1, 2, ...; imports
@@ -45,8 +47,24 @@ stop_wine() {
 trap stop_wine EXIT
 
 case $step in
-build)
-  "$src/scripts/build-windows" "$work"
+check)
+  # The cross-build is not a test: it runs once, before CTest. A module older
+  # than a source would test old code, so it fails like a missing one.
+  if [ ! -f "$dll" ] || [ ! -f "$work/host_win.exe" ] || [ ! -f "$work/built.stamp" ]; then
+    echo "no Windows module in $work: build it first with scripts/build-windows $work"
+    echo "(scripts/test does)"
+    exit 1
+  fi
+  # scripts/build-windows touches built.stamp after each successful build.
+  newer=$(find "$src/src" "$src/include" "$src/examples/windows" "$src/cmake" "$src/CMakeLists.txt" \
+            -type f -newer "$work/built.stamp" 2>/dev/null | head -n 5)
+  [ -f "$work/built.stamp" ] || newer="(no $work/built.stamp)"
+  if [ -n "$newer" ]; then
+    echo "the Windows module in $work is older than its sources; rebuild it with"
+    echo "scripts/build-windows $work. Newer sources:"; echo "$newer" | sed 's/^/  /'
+    exit 1
+  fi
+  echo "Windows module: $dll"
   ;;
 
 exports)
@@ -132,7 +150,7 @@ package)
            lib/cmake/qivlapackdll2/qivlapackdll2Config.cmake; do
     [ -f "$pkg/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
   done
-  consumer=$src/tests/packaging/consumer
+  consumer=$src/tests/hosts/packaging/consumer
   # Through the CMake package (named directly: the toolchain confines package
   # searches to the MinGW sysroot) and through pkg-config, both linking the
   # import library.

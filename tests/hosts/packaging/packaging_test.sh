@@ -9,14 +9,14 @@ rm -rf "$work"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-# The installed tree: the module, the headers, both package descriptions and
-# the command-line program.
+# The installed tree: the module, the headers, both package descriptions, the
+# command-line program and the Python host beside the module.
 fail=0
 for pattern in 'lib*/libqivlapackdll2.so' 'include/qivlapackdll2.h' 'include/qivlapackdll2.hpp' 'bin/qivla' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2Config.cmake' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2ConfigVersion.cmake' \
                'lib*/cmake/qivlapackdll2/qivlapackdll2Targets.cmake' \
-               'lib*/pkgconfig/qivlapackdll2.pc'; do
+               'lib*/pkgconfig/qivlapackdll2.pc' 'lib*/qivlapackdll2.py'; do
   # shellcheck disable=SC2086
   if ! ls "$prefix"/$pattern >/dev/null 2>&1; then
     echo "not installed: $pattern"
@@ -24,7 +24,7 @@ for pattern in 'lib*/libqivlapackdll2.so' 'include/qivlapackdll2.h' 'include/qiv
   fi
 done
 # Nothing else: no static core, no test programs.
-extra=$(cd "$prefix" && find . -type f | grep -vE 'libqivlapackdll2\.so$|qivlapackdll2\.(h|hpp)$|/cmake/qivlapackdll2/|qivlapackdll2\.pc$|^\./bin/qivla$' || true)
+extra=$(cd "$prefix" && find . -type f | grep -vE 'libqivlapackdll2\.so$|qivlapackdll2\.(h|hpp|py)$|/cmake/qivlapackdll2/|qivlapackdll2\.pc$|^\./bin/qivla$' || true)
 if [ -n "$extra" ]; then
   echo "installed beyond the package: $extra"
   fail=1
@@ -33,10 +33,14 @@ fi
 echo "installed tree:"; (cd "$prefix" && find . -type f | sort | sed 's/^/  /')
 
 # 1. CMake package.
-cmake -S "$src/tests/packaging/consumer" -B "$work/cmake-consumer" -DCMAKE_C_COMPILER="$cc" \
-  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$src/tests/hosts/packaging/consumer" -B "$work/cmake-consumer" -DCMAKE_C_COMPILER="$cc" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_BUILD_RPATH=ON >/dev/null
 cmake --build "$work/cmake-consumer" >/dev/null
-out=$("$work/cmake-consumer/consumer")
+# Both consumers start with no library search path: the package files give
+# them the module's directory as run path (CMake's own build-tree run path is
+# switched off above, so the package's is the one that counts, as it is once
+# the consumer is installed).
+out=$(env -u LD_LIBRARY_PATH "$work/cmake-consumer/consumer")
 echo "find_package consumer: $out"
 [ "$out" = "consumer: ok" ]
 
@@ -45,9 +49,9 @@ pcdir=$(dirname "$(ls "$prefix"/lib*/pkgconfig/qivlapackdll2.pc)")
 export PKG_CONFIG_PATH=$pcdir
 [ "$(pkg-config --modversion qivlapackdll2)" = "$(sed -n 's/^Version: //p' "$pcdir/qivlapackdll2.pc")" ]
 # shellcheck disable=SC2046
-"$cc" -o "$work/pc-consumer" "$src/tests/packaging/consumer/consumer.c" \
+"$cc" -o "$work/pc-consumer" "$src/tests/hosts/packaging/consumer/consumer.c" \
   $(pkg-config --cflags --libs qivlapackdll2)
-out=$(LD_LIBRARY_PATH=$(pkg-config --variable=libdir qivlapackdll2) "$work/pc-consumer")
+out=$(env -u LD_LIBRARY_PATH "$work/pc-consumer")
 echo "pkg-config consumer: $out"
 [ "$out" = "consumer: ok" ]
 
@@ -56,3 +60,10 @@ echo "pkg-config consumer: $out"
 out=$(env -u LD_LIBRARY_PATH -u QIVLA_MODULE "$prefix/bin/qivla" info)
 echo "installed qivla: $(echo "$out" | head -n 1)"
 echo "$out" | grep -q "^module:  $(realpath "$prefix")/lib[^ ]*/libqivlapackdll2.so "
+
+# 4. The Python host, installed beside the module, imports from there and
+# loads the module beside itself, again with no library search path.
+out=$(cd "$work" && env -u LD_LIBRARY_PATH PYTHONPATH="$(dirname "$(ls "$prefix"/lib*/qivlapackdll2.py)")" \
+  PYTHONDONTWRITEBYTECODE=1 python3 -c 'import qivlapackdll2; print(qivlapackdll2.gesv([[0, 1], [1, 0]], [3, 5]))')
+echo "installed Python host: $out"
+[ "$out" = "SolveResult(x=[(5+0j), (3+0j)], info=0)" ]
