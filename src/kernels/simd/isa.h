@@ -20,6 +20,8 @@
 
 namespace qiv {
 
+// The members, narrowest first; each has its descriptor, at the same place,
+// in IsaSets below (checked at compile time).
 enum class Isa {
     baseline,  // x86-64 with SSE2, present on every x86-64 processor
     avx2,      // 256-bit vectors

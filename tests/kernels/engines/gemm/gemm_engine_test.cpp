@@ -398,8 +398,11 @@ TEST(GemmFastIsa, BestIsSupportedAndWidest) {
     const Isa best = qiv::best_isa();
     EXPECT_TRUE(qiv::isa_supported(best));
     EXPECT_TRUE(qiv::isa_supported(qiv::all_isas.front()));
-    for (const Isa isa : qiv::all_isas)
-        if (qiv::isa_supported(isa)) EXPECT_LE(static_cast<int>(isa), static_cast<int>(best));
+    for (const Isa isa : qiv::all_isas) {
+        if (qiv::isa_supported(isa)) {
+            EXPECT_LE(static_cast<int>(isa), static_cast<int>(best));
+        }
+    }
     std::set<std::string> names;
     for (const Isa isa : qiv::all_isas) names.insert(qiv::isa_name(isa));
     EXPECT_EQ(names.size(), qiv::all_isas.size());
