@@ -154,8 +154,7 @@ double read_on<qiv::Isa::baseline>(const double* p, std::size_t n) {
 }
 
 double read_widest(const double* p, std::size_t n) {
-    return qiv::with_isa(qiv::best_isa(),
-                         [&](auto s) { return read_on<decltype(s)::isa>(p, n); });
+    return qiv::with_isa(qiv::best_isa(), [&](auto s) { return read_on<decltype(s)::isa>(p, n); });
 }
 
 }  // namespace

@@ -66,9 +66,13 @@ void zaxpy_unit_on<Isa::avx512>(int n, zcomplex a, const zcomplex* x, zcomplex* 
     zaxpy_body<Avx512Ops>(n, a, x, y);
 }
 template <>
-void zscal_unit_on<Isa::avx512>(int n, zcomplex a, zcomplex* x) { zscal_body<Avx512Ops>(n, a, x); }
+void zscal_unit_on<Isa::avx512>(int n, zcomplex a, zcomplex* x) {
+    zscal_body<Avx512Ops>(n, a, x);
+}
 template <>
-void zdscal_unit_on<Isa::avx512>(int n, double a, zcomplex* x) { zdscal_body<Avx512Ops>(n, a, x); }
+void zdscal_unit_on<Isa::avx512>(int n, double a, zcomplex* x) {
+    zdscal_body<Avx512Ops>(n, a, x);
+}
 template <>
 int izamax_unit_on<Isa::avx512>(int n, const zcomplex* x) {
     return izamax_body<Avx512Ops, Avx512Extra>(n, x);
@@ -78,12 +82,18 @@ double dzasum_unit_on<Isa::avx512>(int n, const zcomplex* x) {
     return dzasum_body<Avx512Ops, Avx512Extra>(n, x);
 }
 template <>
-void zrot_walk_on<Isa::avx512>(const RotArgs& r) { zrot_body<Avx512Ops, Avx512Extra>(r); }
+void zrot_walk_on<Isa::avx512>(const RotArgs& r) {
+    zrot_body<Avx512Ops, Avx512Extra>(r);
+}
 template <>
-void refl3_apply_on<Isa::avx512>(const Refl3Args& r) { refl3_body<Avx512Ops, Avx512Extra>(r); }
+void refl3_apply_on<Isa::avx512>(const Refl3Args& r) {
+    refl3_body<Avx512Ops, Avx512Extra>(r);
+}
 
 template <>
-void refl3_chain_on<Isa::avx512>(const Refl3ChainArgs& r) { refl3_chain_body<Avx512Ops, Avx512Extra>(r); }
+void refl3_chain_on<Isa::avx512>(const Refl3ChainArgs& r) {
+    refl3_chain_body<Avx512Ops, Avx512Extra>(r);
+}
 
 template <>
 int zaxpy_izamax_unit_on<Isa::avx512>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {

@@ -45,22 +45,34 @@ void zaxpy_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex
     zaxpy_body<Sse2Ops>(n, a, x, y);
 }
 template <>
-void zscal_unit_on<Isa::baseline>(int n, zcomplex a, zcomplex* x) { zscal_body<Sse2Ops>(n, a, x); }
+void zscal_unit_on<Isa::baseline>(int n, zcomplex a, zcomplex* x) {
+    zscal_body<Sse2Ops>(n, a, x);
+}
 template <>
-void zdscal_unit_on<Isa::baseline>(int n, double a, zcomplex* x) { zdscal_body<Sse2Ops>(n, a, x); }
+void zdscal_unit_on<Isa::baseline>(int n, double a, zcomplex* x) {
+    zdscal_body<Sse2Ops>(n, a, x);
+}
 template <>
-int izamax_unit_on<Isa::baseline>(int n, const zcomplex* x) { return izamax_body<Sse2Ops, Sse2Extra>(n, x); }
+int izamax_unit_on<Isa::baseline>(int n, const zcomplex* x) {
+    return izamax_body<Sse2Ops, Sse2Extra>(n, x);
+}
 template <>
 double dzasum_unit_on<Isa::baseline>(int n, const zcomplex* x) {
     return dzasum_body<Sse2Ops, Sse2Extra>(n, x);
 }
 template <>
-void zrot_walk_on<Isa::baseline>(const RotArgs& r) { zrot_body<Sse2Ops, Sse2Extra>(r); }
+void zrot_walk_on<Isa::baseline>(const RotArgs& r) {
+    zrot_body<Sse2Ops, Sse2Extra>(r);
+}
 template <>
-void refl3_apply_on<Isa::baseline>(const Refl3Args& r) { refl3_body<Sse2Ops, Sse2Extra>(r); }
+void refl3_apply_on<Isa::baseline>(const Refl3Args& r) {
+    refl3_body<Sse2Ops, Sse2Extra>(r);
+}
 
 template <>
-void refl3_chain_on<Isa::baseline>(const Refl3ChainArgs& r) { refl3_chain_body<Sse2Ops, Sse2Extra>(r); }
+void refl3_chain_on<Isa::baseline>(const Refl3ChainArgs& r) {
+    refl3_chain_body<Sse2Ops, Sse2Extra>(r);
+}
 
 template <>
 int zaxpy_izamax_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
