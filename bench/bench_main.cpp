@@ -4,8 +4,9 @@
 // prints one table: GFLOP/s (8 real flops per complex multiply-add), the
 // fraction of peak, and the speed-up over the plain loops.
 //
-// Usage: qivbench [--quick] [--reps N] [FILTER]
-// FILTER keeps the rows whose routine or shape contains it.
+// Usage: qivbench [--quick] [--reps N] [--list] [FILTER]   (--help: usage)
+// FILTER keeps the rows whose routine or shape contains it; --list prints the
+// rows without measuring anything.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -66,20 +67,78 @@ std::vector<zcomplex> random_matrix(int rows, int cols, unsigned seed) {
     return x;
 }
 
+namespace {
+
+// Every row, in table order.
+void add_rows(Rows& rows, const Options& opt) {
+    add_gemm_rows(rows, opt);
+    add_trsm_gemv_lu_rows(rows, opt);
+    add_householder_rows(rows, opt);
+    add_hseqr_rows(rows, opt);
+    add_geev_rows(rows, opt);
+    add_weak_coupling_rows(rows, opt);
+}
+
+// The kind of a row, printed in its own column.
+const char* row_kind(const Row& r) {
+    if (!r.plain.run) return "no-plain";
+    return r.bytes_per_flop > 0 ? "mem-bound" : "vs-plain";
+}
+
+bool keep(const Options& opt, const Row& r) {
+    return opt.filter.empty() || r.routine.find(opt.filter) != std::string::npos ||
+           r.shape.find(opt.filter) != std::string::npos;
+}
+
+const char kUsage[] =
+    "usage: qivbench [--quick] [--reps N] [--list] [FILTER]\n"
+    "  --quick   3 repetitions and smaller plain-loop runs\n"
+    "  --reps N  repetitions of each measurement, median taken (default 5)\n"
+    "  --list    print the rows (routine, shape, kind) and exit without measuring\n"
+    "  FILTER    keep the rows whose routine or shape contains this text\n";
+
+const char kLegend[] =
+    "columns: routine and shape = the row; ours GF/s = our rate; peak GF/s = the machine's peak\n"
+    "  measured next to the run; ours/peak = their ratio; plain GF/s = the plain loops that\n"
+    "  define the routine; ours/plain = speed-up over them (each against its own peak); kind;\n"
+    "  note = how the plain loops ran and any yardstick.\n"
+    "kinds: vs-plain = compared with the plain loops; mem-bound = also compared, and bound by\n"
+    "  reading memory (the note gives the share of the read bandwidth); no-plain = no plain\n"
+    "  twin (plain columns '-'; the note gives the flop count or a multiple of a ZGEMM time).\n";
+
+}  // namespace
 }  // namespace qivbench
 
 int main(int argc, char** argv) {
     using namespace qivbench;
     Options opt;
+    bool list = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             opt.quick = true;
             opt.reps = 3;
         } else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
             opt.reps = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--list") == 0) {
+            list = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s\n%s", kUsage, kLegend);
+            return 0;
+        } else if (argv[i][0] == '-') {
+            std::fprintf(stderr, "qivbench: unknown option %s\n%s", argv[i], kUsage);
+            return 2;
         } else {
             opt.filter = argv[i];
         }
+    }
+    if (list) {
+        Rows rows;
+        add_rows(rows, opt);
+        std::printf("%-12s %-24s %s\n", "routine", "shape", "kind");
+        for (const Row& r : rows)
+            if (keep(opt, r))
+                std::printf("%-12s %-24s %s\n", r.routine.c_str(), r.shape.c_str(), row_kind(r));
+        return 0;
     }
 
     // The processor and the tuning table the kernels chose for it, so that
@@ -104,27 +163,23 @@ int main(int argc, char** argv) {
         "measured next to each run.\nGFLOP/s count 8 real flops per complex multiply-add.\n\n",
         opt.reps);
 
-    Rows rows;
-    add_gemm_rows(rows, opt);
-    add_trsm_gemv_lu_rows(rows, opt);
-    add_householder_rows(rows, opt);
-    add_hseqr_rows(rows, opt);
-    add_geev_rows(rows, opt);
-    add_weak_coupling_rows(rows, opt);
+    std::fputs(kLegend, stdout);
+    std::printf("\n");
 
-    std::printf("%-10s %-24s %9s %9s %9s %10s %10s  %s\n", "routine", "shape", "ours GF/s",
-                "peak GF/s", "ours/peak", "plain GF/s", "ours/plain", "note");
+    Rows rows;
+    add_rows(rows, opt);
+
+    std::printf("%-12s %-24s %9s %9s %9s %10s %10s %-9s  %s\n", "routine", "shape", "ours GF/s",
+                "peak GF/s", "ours/peak", "plain GF/s", "ours/plain", "kind", "note");
     for (const Row& r : rows) {
-        if (!opt.filter.empty() && r.routine.find(opt.filter) == std::string::npos &&
-            r.shape.find(opt.filter) == std::string::npos)
-            continue;
+        if (!keep(opt, r)) continue;
         r.ours.run();  // warm-up: caches, page faults
         const Rate ours = measure(r.ours);
         std::string note = r.late_note ? r.note + r.late_note(ours) : r.note;
         if (!r.plain.run) {
-            std::printf("%-10s %-24s %9.2f %9.2f %9.3f %10s %10s  %s\n", r.routine.c_str(),
+            std::printf("%-12s %-24s %9.2f %9.2f %9.3f %10s %10s %-9s  %s\n", r.routine.c_str(),
                         r.shape.c_str(), ours.gflops, ours.peak, ours.of_peak, "-", "-",
-                        note.c_str());
+                        row_kind(r), note.c_str());
             std::fflush(stdout);
             continue;
         }
@@ -142,9 +197,9 @@ int main(int argc, char** argv) {
         const Rate plain = measure(r.plain);
         // Both against the peak measured next to them, so that a change in
         // what the shared core delivers between the two does not count.
-        std::printf("%-10s %-24s %9.2f %9.2f %9.3f %10.2f %10.1f  %s\n", r.routine.c_str(),
+        std::printf("%-12s %-24s %9.2f %9.2f %9.3f %10.2f %10.1f %-9s  %s\n", r.routine.c_str(),
                     r.shape.c_str(), ours.gflops, ours.peak, ours.of_peak, plain.gflops,
-                    ours.of_peak / plain.of_peak, note.c_str());
+                    ours.of_peak / plain.of_peak, row_kind(r), note.c_str());
         std::fflush(stdout);
     }
     return 0;

@@ -23,10 +23,15 @@ volatile double g_sink = 0;
 
 // Each peak kernel runs ten independent multiply chains and ten independent
 // add chains: enough to cover the latency of two pipes of each kind. Returns
-// the flops done and keeps the result alive through *sink.
+// the flops done and keeps the result alive through *sink. One body per
+// instruction set of the library's list (kernels/simd/isa.h).
 constexpr int kChains = 10;
 
-[[gnu::target("avx512f")]] double peak_avx512(long iters, double* sink) {
+template <qiv::Isa I>
+double peak_on(long iters, double* sink);
+
+template <>
+[[gnu::target("avx512f")]] double peak_on<qiv::Isa::avx512>(long iters, double* sink) {
     const __m512d f = _mm512_set1_pd(g_mul), d = _mm512_set1_pd(g_add);
     __m512d m[kChains], a[kChains];
     for (int c = 0; c < kChains; ++c) m[c] = a[c] = _mm512_set1_pd(1.0 + 0.1 * c);
@@ -45,7 +50,8 @@ constexpr int kChains = 10;
     return 2.0 * kChains * 8 * static_cast<double>(iters);
 }
 
-[[gnu::target("avx2")]] double peak_avx2(long iters, double* sink) {
+template <>
+[[gnu::target("avx2")]] double peak_on<qiv::Isa::avx2>(long iters, double* sink) {
     const __m256d f = _mm256_set1_pd(g_mul), d = _mm256_set1_pd(g_add);
     __m256d m[kChains], a[kChains];
     for (int c = 0; c < kChains; ++c) m[c] = a[c] = _mm256_set1_pd(1.0 + 0.1 * c);
@@ -64,7 +70,8 @@ constexpr int kChains = 10;
     return 2.0 * kChains * 4 * static_cast<double>(iters);
 }
 
-double peak_sse2(long iters, double* sink) {
+template <>
+double peak_on<qiv::Isa::baseline>(long iters, double* sink) {
     const __m128d f = _mm_set1_pd(g_mul), d = _mm_set1_pd(g_add);
     __m128d m[kChains], a[kChains];
     for (int c = 0; c < kChains; ++c) m[c] = a[c] = _mm_set1_pd(1.0 + 0.1 * c);
@@ -86,17 +93,26 @@ double peak_sse2(long iters, double* sink) {
 double peak_once(qiv::Isa isa, long iters) {
     double sink = 0;
     const double t0 = now();
-    const double flops = isa == qiv::Isa::avx512 ? peak_avx512(iters, &sink)
-                         : isa == qiv::Isa::avx2 ? peak_avx2(iters, &sink)
-                                                 : peak_sse2(iters, &sink);
+    const double flops =
+        qiv::with_isa(isa, [&](auto s) { return peak_on<decltype(s)::isa>(iters, &sink); });
     const double t = now() - t0;
     g_sink = sink;
     return flops / t * 1e-9;
 }
 
-// Sums a large array with several independent accumulators; the widest
-// loads available.
-[[gnu::target("avx512f")]] double read_avx512(const double* p, std::size_t n) {
+// Flops of one iteration of the peak loop of an instruction set.
+double peak_flops_per_iter(qiv::Isa isa) {
+    double sink = 0;
+    return qiv::with_isa(isa, [&](auto s) { return peak_on<decltype(s)::isa>(1, &sink); });
+}
+
+// Sums a large array (n a multiple of 32) with several independent
+// accumulators; the widest loads of each instruction set.
+template <qiv::Isa I>
+double read_on(const double* p, std::size_t n);
+
+template <>
+[[gnu::target("avx512f")]] double read_on<qiv::Isa::avx512>(const double* p, std::size_t n) {
     __m512d s0 = _mm512_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
     for (std::size_t i = 0; i + 32 <= n; i += 32) {
         s0 = _mm512_add_pd(s0, _mm512_load_pd(p + i));
@@ -109,7 +125,22 @@ double peak_once(qiv::Isa isa, long iters) {
     return v[0] + v[1] + v[2] + v[3] + v[4] + v[5] + v[6] + v[7];
 }
 
-double read_sse2(const double* p, std::size_t n) {
+template <>
+[[gnu::target("avx2")]] double read_on<qiv::Isa::avx2>(const double* p, std::size_t n) {
+    __m256d s0 = _mm256_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
+    for (std::size_t i = 0; i + 16 <= n; i += 16) {
+        s0 = _mm256_add_pd(s0, _mm256_load_pd(p + i));
+        s1 = _mm256_add_pd(s1, _mm256_load_pd(p + i + 4));
+        s2 = _mm256_add_pd(s2, _mm256_load_pd(p + i + 8));
+        s3 = _mm256_add_pd(s3, _mm256_load_pd(p + i + 12));
+    }
+    alignas(32) double v[4];
+    _mm256_store_pd(v, _mm256_add_pd(_mm256_add_pd(s0, s1), _mm256_add_pd(s2, s3)));
+    return v[0] + v[1] + v[2] + v[3];
+}
+
+template <>
+double read_on<qiv::Isa::baseline>(const double* p, std::size_t n) {
     __m128d s0 = _mm_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
     for (std::size_t i = 0; i + 8 <= n; i += 8) {
         s0 = _mm_add_pd(s0, _mm_load_pd(p + i));
@@ -122,14 +153,17 @@ double read_sse2(const double* p, std::size_t n) {
     return t[0] + t[1];
 }
 
+double read_widest(const double* p, std::size_t n) {
+    return qiv::with_isa(qiv::best_isa(), [&](auto s) { return read_on<decltype(s)::isa>(p, n); });
+}
+
 }  // namespace
 
 double peak_burst() {
-    // About 10 ms at the peak rate of the widest vector unit.
+    // About 10 ms at the peak rate of the widest vector unit: 960 million
+    // flops (6 million iterations of the 512-bit loop).
     const qiv::Isa isa = qiv::best_isa();
-    const long iters = isa == qiv::Isa::avx512 ? 6'000'000L
-                       : isa == qiv::Isa::avx2 ? 12'000'000L
-                                               : 24'000'000L;
+    const long iters = static_cast<long>(960e6 / peak_flops_per_iter(isa));
     return peak_once(isa, iters);
 }
 
@@ -140,7 +174,7 @@ double read_burst() {
     double* p = buf.data();
     while (reinterpret_cast<std::uintptr_t>(p) % 64 != 0) ++p;
     const double t0 = now();
-    g_sink = qiv::best_isa() == qiv::Isa::avx512 ? read_avx512(p, n) : read_sse2(p, n);
+    g_sink = read_widest(p, n);
     return static_cast<double>(n) * 8 / (now() - t0) * 1e-9;
 }
 
@@ -163,7 +197,7 @@ Machine measure_machine(const Options& opt) {
     std::vector<double> rates;
     for (int r = 0; r < std::max(3, opt.reps); ++r) {
         const double t0 = now();
-        g_sink = isa == qiv::Isa::avx512 ? read_avx512(p, n) : read_sse2(p, n);
+        g_sink = read_widest(p, n);
         rates.push_back(static_cast<double>(n) * 8 / (now() - t0) * 1e-9);
     }
     std::sort(rates.begin(), rates.end());

@@ -4,78 +4,40 @@
 namespace qiv {
 
 void zaxpy_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    switch (isa) {
-        case Isa::avx512: return zaxpy_unit_avx512(n, a, x, y);
-        case Isa::avx2: return zaxpy_unit_avx2(n, a, x, y);
-        case Isa::baseline: return zaxpy_unit_baseline(n, a, x, y);
-    }
+    with_isa(isa, [&](auto s) { zaxpy_unit_on<decltype(s)::isa>(n, a, x, y); });
 }
 
 void zscal_unit(Isa isa, int n, zcomplex a, zcomplex* x) {
-    switch (isa) {
-        case Isa::avx512: return zscal_unit_avx512(n, a, x);
-        case Isa::avx2: return zscal_unit_avx2(n, a, x);
-        case Isa::baseline: return zscal_unit_baseline(n, a, x);
-    }
+    with_isa(isa, [&](auto s) { zscal_unit_on<decltype(s)::isa>(n, a, x); });
 }
 
 void zdscal_unit(Isa isa, int n, double a, zcomplex* x) {
-    switch (isa) {
-        case Isa::avx512: return zdscal_unit_avx512(n, a, x);
-        case Isa::avx2: return zdscal_unit_avx2(n, a, x);
-        case Isa::baseline: return zdscal_unit_baseline(n, a, x);
-    }
+    with_isa(isa, [&](auto s) { zdscal_unit_on<decltype(s)::isa>(n, a, x); });
 }
 
 int izamax_unit(Isa isa, int n, const zcomplex* x) {
-    switch (isa) {
-        case Isa::avx512: return izamax_unit_avx512(n, x);
-        case Isa::avx2: return izamax_unit_avx2(n, x);
-        case Isa::baseline: return izamax_unit_baseline(n, x);
-    }
-    return izamax_unit_baseline(n, x);
+    return with_isa(isa, [&](auto s) { return izamax_unit_on<decltype(s)::isa>(n, x); });
 }
 
 int zaxpy_izamax_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    switch (isa) {
-        case Isa::avx512: return zaxpy_izamax_unit_avx512(n, a, x, y);
-        case Isa::avx2: return zaxpy_izamax_unit_avx2(n, a, x, y);
-        case Isa::baseline: return zaxpy_izamax_unit_baseline(n, a, x, y);
-    }
-    return zaxpy_izamax_unit_baseline(n, a, x, y);
+    return with_isa(isa,
+                    [&](auto s) { return zaxpy_izamax_unit_on<decltype(s)::isa>(n, a, x, y); });
 }
 
 double dzasum_unit(Isa isa, int n, const zcomplex* x) {
-    switch (isa) {
-        case Isa::avx512: return dzasum_unit_avx512(n, x);
-        case Isa::avx2: return dzasum_unit_avx2(n, x);
-        case Isa::baseline: return dzasum_unit_baseline(n, x);
-    }
-    return dzasum_unit_baseline(n, x);
+    return with_isa(isa, [&](auto s) { return dzasum_unit_on<decltype(s)::isa>(n, x); });
 }
 
 void zrot_walk(Isa isa, const RotArgs& r) {
-    switch (isa) {
-        case Isa::avx512: return zrot_walk_avx512(r);
-        case Isa::avx2: return zrot_walk_avx2(r);
-        case Isa::baseline: return zrot_walk_baseline(r);
-    }
+    with_isa(isa, [&](auto s) { zrot_walk_on<decltype(s)::isa>(r); });
 }
 
 void refl3_apply(Isa isa, const Refl3Args& r) {
-    switch (isa) {
-        case Isa::avx512: return refl3_apply_avx512(r);
-        case Isa::avx2: return refl3_apply_avx2(r);
-        case Isa::baseline: return refl3_apply_baseline(r);
-    }
+    with_isa(isa, [&](auto s) { refl3_apply_on<decltype(s)::isa>(r); });
 }
 
 void refl3_chain(Isa isa, const Refl3ChainArgs& r) {
-    switch (isa) {
-        case Isa::avx512: return refl3_chain_avx512(r);
-        case Isa::avx2: return refl3_chain_avx2(r);
-        case Isa::baseline: return refl3_chain_baseline(r);
-    }
+    with_isa(isa, [&](auto s) { refl3_chain_on<decltype(s)::isa>(r); });
 }
 
 }  // namespace qiv

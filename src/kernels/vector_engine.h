@@ -116,33 +116,25 @@ void zrot_walk(Isa isa, const RotArgs& r);
 void refl3_apply(Isa isa, const Refl3Args& r);
 void refl3_chain(Isa isa, const Refl3ChainArgs& r);
 
-// The bodies compiled for each instruction set (vector_engine_<isa>.cpp).
-void zaxpy_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-void zscal_unit_baseline(int n, zcomplex a, zcomplex* x);
-void zdscal_unit_baseline(int n, double a, zcomplex* x);
-int izamax_unit_baseline(int n, const zcomplex* x);
-int zaxpy_izamax_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-double dzasum_unit_baseline(int n, const zcomplex* x);
-void zrot_walk_baseline(const RotArgs& r);
-void refl3_apply_baseline(const Refl3Args& r);
-void refl3_chain_baseline(const Refl3ChainArgs& r);
-void zaxpy_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-void zscal_unit_avx2(int n, zcomplex a, zcomplex* x);
-void zdscal_unit_avx2(int n, double a, zcomplex* x);
-int izamax_unit_avx2(int n, const zcomplex* x);
-int zaxpy_izamax_unit_avx2(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-double dzasum_unit_avx2(int n, const zcomplex* x);
-void zrot_walk_avx2(const RotArgs& r);
-void refl3_apply_avx2(const Refl3Args& r);
-void refl3_chain_avx2(const Refl3ChainArgs& r);
-void zaxpy_unit_avx512(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-void zscal_unit_avx512(int n, zcomplex a, zcomplex* x);
-void zdscal_unit_avx512(int n, double a, zcomplex* x);
-int izamax_unit_avx512(int n, const zcomplex* x);
-int zaxpy_izamax_unit_avx512(int n, zcomplex a, const zcomplex* x, zcomplex* y);
-double dzasum_unit_avx512(int n, const zcomplex* x);
-void zrot_walk_avx512(const RotArgs& r);
-void refl3_apply_avx512(const Refl3Args& r);
-void refl3_chain_avx512(const Refl3ChainArgs& r);
+// The bodies compiled for instruction set I (explicit specialisations in
+// vector_engine_<set>.cpp, the unit compiled for that set).
+template <Isa I>
+void zaxpy_unit_on(int n, zcomplex a, const zcomplex* x, zcomplex* y);
+template <Isa I>
+void zscal_unit_on(int n, zcomplex a, zcomplex* x);
+template <Isa I>
+void zdscal_unit_on(int n, double a, zcomplex* x);
+template <Isa I>
+int izamax_unit_on(int n, const zcomplex* x);
+template <Isa I>
+int zaxpy_izamax_unit_on(int n, zcomplex a, const zcomplex* x, zcomplex* y);
+template <Isa I>
+double dzasum_unit_on(int n, const zcomplex* x);
+template <Isa I>
+void zrot_walk_on(const RotArgs& r);
+template <Isa I>
+void refl3_apply_on(const Refl3Args& r);
+template <Isa I>
+void refl3_chain_on(const Refl3ChainArgs& r);
 
 }  // namespace qiv

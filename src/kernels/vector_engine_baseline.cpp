@@ -40,21 +40,42 @@ struct Sse2Extra {
 
 namespace qiv {
 
-void zaxpy_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+template <>
+void zaxpy_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
     zaxpy_body<Sse2Ops>(n, a, x, y);
 }
-void zscal_unit_baseline(int n, zcomplex a, zcomplex* x) { zscal_body<Sse2Ops>(n, a, x); }
-void zdscal_unit_baseline(int n, double a, zcomplex* x) { zdscal_body<Sse2Ops>(n, a, x); }
-int izamax_unit_baseline(int n, const zcomplex* x) { return izamax_body<Sse2Ops, Sse2Extra>(n, x); }
-double dzasum_unit_baseline(int n, const zcomplex* x) {
+template <>
+void zscal_unit_on<Isa::baseline>(int n, zcomplex a, zcomplex* x) {
+    zscal_body<Sse2Ops>(n, a, x);
+}
+template <>
+void zdscal_unit_on<Isa::baseline>(int n, double a, zcomplex* x) {
+    zdscal_body<Sse2Ops>(n, a, x);
+}
+template <>
+int izamax_unit_on<Isa::baseline>(int n, const zcomplex* x) {
+    return izamax_body<Sse2Ops, Sse2Extra>(n, x);
+}
+template <>
+double dzasum_unit_on<Isa::baseline>(int n, const zcomplex* x) {
     return dzasum_body<Sse2Ops, Sse2Extra>(n, x);
 }
-void zrot_walk_baseline(const RotArgs& r) { zrot_body<Sse2Ops, Sse2Extra>(r); }
-void refl3_apply_baseline(const Refl3Args& r) { refl3_body<Sse2Ops, Sse2Extra>(r); }
+template <>
+void zrot_walk_on<Isa::baseline>(const RotArgs& r) {
+    zrot_body<Sse2Ops, Sse2Extra>(r);
+}
+template <>
+void refl3_apply_on<Isa::baseline>(const Refl3Args& r) {
+    refl3_body<Sse2Ops, Sse2Extra>(r);
+}
 
-void refl3_chain_baseline(const Refl3ChainArgs& r) { refl3_chain_body<Sse2Ops, Sse2Extra>(r); }
+template <>
+void refl3_chain_on<Isa::baseline>(const Refl3ChainArgs& r) {
+    refl3_chain_body<Sse2Ops, Sse2Extra>(r);
+}
 
-int zaxpy_izamax_unit_baseline(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+template <>
+int zaxpy_izamax_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
     return zaxpy_izamax_body<Sse2Ops, Sse2Extra>(n, a, x, y);
 }
 

@@ -400,8 +400,7 @@ TEST_P(VectorFast, ReflectorChainsMatchPlainLoops) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isas, VectorFast,
-                         testing::Values(qiv::Isa::baseline, qiv::Isa::avx2, qiv::Isa::avx512),
+INSTANTIATE_TEST_SUITE_P(Isas, VectorFast, testing::ValuesIn(qiv::all_isas),
                          [](const testing::TestParamInfo<qiv::Isa>& i) {
                              return std::string(qiv::isa_name(i.param));
                          });

@@ -79,7 +79,7 @@ std::string no_nan(const zcomplex* b, int rows, int cols, std::int64_t ld, std::
 
 std::vector<KernelTarget> kernel_targets() {
     std::vector<KernelTarget> t = {{true, qiv::best_isa(), "routine"}};
-    for (const qiv::Isa isa : {qiv::Isa::baseline, qiv::Isa::avx2, qiv::Isa::avx512})
+    for (const qiv::Isa isa : qiv::all_isas)
         if (qiv::isa_supported(isa))
             t.push_back({false, isa, std::string("engine ") + qiv::isa_name(isa)});
     return t;

@@ -13,6 +13,7 @@
 
 namespace qiv {
 
+#ifdef QIV_RUNTIME_CPU_DESCRIPTION
 namespace {
 
 // Display family and model from the eax value of cpuid leaf 1: the extended
@@ -27,6 +28,7 @@ void decode_signature(unsigned eax, CpuId& c) {
 }
 
 }  // namespace
+#endif
 
 CpuId cpu_id() {
     CpuId c;

@@ -1,38 +1,35 @@
-// Run-time choice of the instruction set for the fast kernels.
+// Run-time choice of the instruction set for the fast kernels, made from the
+// list of sets in kernels/simd/isa.h.
 #include "kernels/simd/isa.h"
 
 namespace qiv {
 
-bool isa_supported(Isa isa) {
-    switch (isa) {
-        case Isa::baseline:
-            return true;
-        case Isa::avx2:
-            // The runtime's check includes the operating system's support for
-            // saving the wider registers.
-            return __builtin_cpu_supports("avx2");
-        case Isa::avx512:
-            return __builtin_cpu_supports("avx512f");
+namespace {
+
+// The widest set at index K or below that the processor supports.
+template <int K>
+Isa widest_supported_from() {
+    if constexpr (K == 0) {
+        return IsaSet<0>::isa;  // the narrowest set runs everywhere
+    } else {
+        if (IsaSet<K>::on_processor()) return IsaSet<K>::isa;
+        return widest_supported_from<K - 1>();
     }
-    return false;
 }
 
-Isa best_isa() {
-    if (__builtin_cpu_supports("avx512f")) return Isa::avx512;
-    if (__builtin_cpu_supports("avx2")) return Isa::avx2;
-    return Isa::baseline;
+bool in_list(Isa isa) { return static_cast<unsigned>(isa) < static_cast<unsigned>(isa_count); }
+
+}  // namespace
+
+bool isa_supported(Isa isa) {
+    return in_list(isa) && with_isa(isa, [](auto s) { return decltype(s)::on_processor(); });
 }
+
+Isa best_isa() { return widest_supported_from<isa_count - 1>(); }
 
 const char* isa_name(Isa isa) {
-    switch (isa) {
-        case Isa::baseline:
-            return "baseline";
-        case Isa::avx2:
-            return "avx2";
-        case Isa::avx512:
-            return "avx512";
-    }
-    return "?";
+    if (!in_list(isa)) return "?";
+    return with_isa(isa, [](auto s) { return decltype(s)::name; });
 }
 
 }  // namespace qiv

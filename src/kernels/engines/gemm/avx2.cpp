@@ -13,7 +13,8 @@
 
 namespace qiv {
 
-void gemm_engine_avx2(Tuning t, const GemmArgs& g) {
+template <>
+void gemm_engine_on<Isa::avx2>(Tuning t, const GemmArgs& g) {
     with_gemm_table<Avx2Ops::W>(t, [&](auto table) { run<Avx2Ops, decltype(table)>(g); });
 }
 

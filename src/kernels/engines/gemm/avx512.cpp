@@ -13,7 +13,8 @@
 
 namespace qiv {
 
-void gemm_engine_avx512(Tuning t, const GemmArgs& g) {
+template <>
+void gemm_engine_on<Isa::avx512>(Tuning t, const GemmArgs& g) {
     with_gemm_table<Avx512Ops::W>(t, [&](auto table) { run<Avx512Ops, decltype(table)>(g); });
 }
 

@@ -13,7 +13,8 @@
 
 namespace qiv {
 
-void gemm_engine_baseline(Tuning t, const GemmArgs& g) {
+template <>
+void gemm_engine_on<Isa::baseline>(Tuning t, const GemmArgs& g) {
     with_gemm_table<Sse2Ops::W>(t, [&](auto table) { run<Sse2Ops, decltype(table)>(g); });
 }
 

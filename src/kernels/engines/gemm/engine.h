@@ -59,9 +59,9 @@ void gemm_engine(Isa isa, Tuning tuning, const GemmArgs& g);
 // The same with the table of the processor running the code.
 void gemm_engine(Isa isa, const GemmArgs& g);
 
-// The engine compiled for each instruction set (engines/gemm/<isa>.cpp).
-void gemm_engine_baseline(Tuning tuning, const GemmArgs& g);
-void gemm_engine_avx2(Tuning tuning, const GemmArgs& g);
-void gemm_engine_avx512(Tuning tuning, const GemmArgs& g);
+// The engine compiled for instruction set I (an explicit specialisation in
+// engines/gemm/<set>.cpp, the unit compiled for that set).
+template <Isa I>
+void gemm_engine_on(Tuning tuning, const GemmArgs& g);
 
 }  // namespace qiv

@@ -12,10 +12,22 @@
 
 namespace qiv {
 
-void gemv_engine_avx2(const GemvArgs& g) { gemv_run<Avx2Ops>(g); }
-void gerc_engine_avx2(const GercArgs& g) { gerc_run<Avx2Ops>(g); }
-void trmv_engine_avx2(const TrmvArgs& t) { trmv_run<Avx2Ops>(t); }
-void trsv_engine_avx2(const TrmvArgs& t) { trsv_run<Avx2Ops>(t); }
+template <>
+void gemv_engine_on<Isa::avx2>(const GemvArgs& g) {
+    gemv_run<Avx2Ops>(g);
+}
+template <>
+void gerc_engine_on<Isa::avx2>(const GercArgs& g) {
+    gerc_run<Avx2Ops>(g);
+}
+template <>
+void trmv_engine_on<Isa::avx2>(const TrmvArgs& t) {
+    trmv_run<Avx2Ops>(t);
+}
+template <>
+void trsv_engine_on<Isa::avx2>(const TrmvArgs& t) {
+    trsv_run<Avx2Ops>(t);
+}
 
 }  // namespace qiv
 

@@ -12,10 +12,22 @@
 
 namespace qiv {
 
-void gemv_engine_avx512(const GemvArgs& g) { gemv_run<Avx512Ops>(g); }
-void gerc_engine_avx512(const GercArgs& g) { gerc_run<Avx512Ops>(g); }
-void trmv_engine_avx512(const TrmvArgs& t) { trmv_run<Avx512Ops>(t); }
-void trsv_engine_avx512(const TrmvArgs& t) { trsv_run<Avx512Ops>(t); }
+template <>
+void gemv_engine_on<Isa::avx512>(const GemvArgs& g) {
+    gemv_run<Avx512Ops>(g);
+}
+template <>
+void gerc_engine_on<Isa::avx512>(const GercArgs& g) {
+    gerc_run<Avx512Ops>(g);
+}
+template <>
+void trmv_engine_on<Isa::avx512>(const TrmvArgs& t) {
+    trmv_run<Avx512Ops>(t);
+}
+template <>
+void trsv_engine_on<Isa::avx512>(const TrmvArgs& t) {
+    trsv_run<Avx512Ops>(t);
+}
 
 }  // namespace qiv
 

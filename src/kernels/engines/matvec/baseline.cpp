@@ -12,10 +12,22 @@
 
 namespace qiv {
 
-void gemv_engine_baseline(const GemvArgs& g) { gemv_run<Sse2Ops>(g); }
-void gerc_engine_baseline(const GercArgs& g) { gerc_run<Sse2Ops>(g); }
-void trmv_engine_baseline(const TrmvArgs& t) { trmv_run<Sse2Ops>(t); }
-void trsv_engine_baseline(const TrmvArgs& t) { trsv_run<Sse2Ops>(t); }
+template <>
+void gemv_engine_on<Isa::baseline>(const GemvArgs& g) {
+    gemv_run<Sse2Ops>(g);
+}
+template <>
+void gerc_engine_on<Isa::baseline>(const GercArgs& g) {
+    gerc_run<Sse2Ops>(g);
+}
+template <>
+void trmv_engine_on<Isa::baseline>(const TrmvArgs& t) {
+    trmv_run<Sse2Ops>(t);
+}
+template <>
+void trsv_engine_on<Isa::baseline>(const TrmvArgs& t) {
+    trsv_run<Sse2Ops>(t);
+}
 
 }  // namespace qiv
 

@@ -94,18 +94,15 @@ void gerc_engine(Isa isa, const GercArgs& g);
 void trmv_engine(Isa isa, const TrmvArgs& t);
 void trsv_engine(Isa isa, const TrmvArgs& t);
 
-// The engines compiled for each instruction set (engines/matvec/<isa>.cpp).
-void gemv_engine_baseline(const GemvArgs& g);
-void gemv_engine_avx2(const GemvArgs& g);
-void gemv_engine_avx512(const GemvArgs& g);
-void gerc_engine_baseline(const GercArgs& g);
-void gerc_engine_avx2(const GercArgs& g);
-void gerc_engine_avx512(const GercArgs& g);
-void trmv_engine_baseline(const TrmvArgs& t);
-void trmv_engine_avx2(const TrmvArgs& t);
-void trmv_engine_avx512(const TrmvArgs& t);
-void trsv_engine_baseline(const TrmvArgs& t);
-void trsv_engine_avx2(const TrmvArgs& t);
-void trsv_engine_avx512(const TrmvArgs& t);
+// The engines compiled for instruction set I (explicit specialisations in
+// engines/matvec/<set>.cpp, the unit compiled for that set).
+template <Isa I>
+void gemv_engine_on(const GemvArgs& g);
+template <Isa I>
+void gerc_engine_on(const GercArgs& g);
+template <Isa I>
+void trmv_engine_on(const TrmvArgs& t);
+template <Isa I>
+void trsv_engine_on(const TrmvArgs& t);
 
 }  // namespace qiv

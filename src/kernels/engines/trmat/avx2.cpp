@@ -12,11 +12,13 @@
 
 namespace qiv {
 
-void trsm_engine_avx2(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trsm_engine_on<Isa::avx2>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Avx2Ops::W>(tuning,
                                  [&](auto table) { trsm_run<Avx2Ops, decltype(table)>(t); });
 }
-void trmm_engine_avx2(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trmm_engine_on<Isa::avx2>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Avx2Ops::W>(tuning,
                                  [&](auto table) { trmm_run<Avx2Ops, decltype(table)>(t); });
 }

@@ -12,11 +12,13 @@
 
 namespace qiv {
 
-void trsm_engine_avx512(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trsm_engine_on<Isa::avx512>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Avx512Ops::W>(tuning,
                                    [&](auto table) { trsm_run<Avx512Ops, decltype(table)>(t); });
 }
-void trmm_engine_avx512(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trmm_engine_on<Isa::avx512>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Avx512Ops::W>(tuning,
                                    [&](auto table) { trmm_run<Avx512Ops, decltype(table)>(t); });
 }

@@ -12,11 +12,13 @@
 
 namespace qiv {
 
-void trsm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trsm_engine_on<Isa::baseline>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Sse2Ops::W>(tuning,
                                  [&](auto table) { trsm_run<Sse2Ops, decltype(table)>(t); });
 }
-void trmm_engine_baseline(Tuning tuning, const TrmatArgs& t) {
+template <>
+void trmm_engine_on<Isa::baseline>(Tuning tuning, const TrmatArgs& t) {
     with_trmat_table<Sse2Ops::W>(tuning,
                                  [&](auto table) { trmm_run<Sse2Ops, decltype(table)>(t); });
 }

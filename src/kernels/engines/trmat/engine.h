@@ -64,12 +64,11 @@ void trmm_engine(Isa isa, Tuning tuning, const TrmatArgs& t);
 void trsm_engine(Isa isa, const TrmatArgs& t);
 void trmm_engine(Isa isa, const TrmatArgs& t);
 
-// The engines compiled for each instruction set (engines/trmat/<isa>.cpp).
-void trsm_engine_baseline(Tuning tuning, const TrmatArgs& t);
-void trsm_engine_avx2(Tuning tuning, const TrmatArgs& t);
-void trsm_engine_avx512(Tuning tuning, const TrmatArgs& t);
-void trmm_engine_baseline(Tuning tuning, const TrmatArgs& t);
-void trmm_engine_avx2(Tuning tuning, const TrmatArgs& t);
-void trmm_engine_avx512(Tuning tuning, const TrmatArgs& t);
+// The engines compiled for instruction set I (explicit specialisations in
+// engines/trmat/<set>.cpp, the unit compiled for that set).
+template <Isa I>
+void trsm_engine_on(Tuning tuning, const TrmatArgs& t);
+template <Isa I>
+void trmm_engine_on(Tuning tuning, const TrmatArgs& t);
 
 }  // namespace qiv

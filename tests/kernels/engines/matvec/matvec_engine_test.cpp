@@ -286,7 +286,7 @@ TEST_P(Level2Fast, TriangularLargerSizes) {
     tr_all({600}, 1, 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, Level2Fast, ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512),
+INSTANTIATE_TEST_SUITE_P(Isa, Level2Fast, ::testing::ValuesIn(qiv::all_isas),
                          [](const ::testing::TestParamInfo<Isa>& p) {
                              return std::string(qiv::isa_name(p.param));
                          });

@@ -281,8 +281,7 @@ TEST_P(TrmatFast, IdentityRightHandSides) {
 }
 
 INSTANTIATE_TEST_SUITE_P(IsaTuning, TrmatFast,
-                         ::testing::Combine(::testing::Values(Isa::baseline, Isa::avx2,
-                                                              Isa::avx512),
+                         ::testing::Combine(::testing::ValuesIn(qiv::all_isas),
                                             ::testing::ValuesIn(qiv::all_tunings)),
                          [](const ::testing::TestParamInfo<std::tuple<Isa, Tuning>>& p) {
                              return std::string(qiv::isa_name(std::get<0>(p.param))) + "_" +
