@@ -6,9 +6,12 @@
 #include "frame/types.h"
 #include "kernels/vector_engine.h"
 
+// The instruction-set region: its includes stay in this order.
+// clang-format off
 #include "kernels/simd/target_avx2.h"
 
 #include "kernels/simd/avx2.h"
+// clang-format on
 
 namespace qiv {
 namespace {

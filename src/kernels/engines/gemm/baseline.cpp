@@ -5,11 +5,14 @@
 #include "kernels/engines/gemm/engine.h"
 #include "kernels/engines/gemm/tuning.h"
 
+// The instruction-set region: its includes stay in this order.
+// clang-format off
 #include "kernels/simd/target_baseline.h"
 
 #include "kernels/simd/sse2.h"
 #include "kernels/engines/common.h"
 #include "kernels/engines/gemm/body.h"
+// clang-format on
 
 namespace qiv {
 

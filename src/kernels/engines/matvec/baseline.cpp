@@ -4,11 +4,14 @@
 #include "kernels/engines/matvec/engine.h"
 #include "kernels/engines/matvec/tuning.h"
 
+// The instruction-set region: its includes stay in this order.
+// clang-format off
 #include "kernels/simd/target_baseline.h"
 
 #include "kernels/simd/sse2.h"
 #include "kernels/engines/common.h"
 #include "kernels/engines/matvec/body.h"
+// clang-format on
 
 namespace qiv {
 

@@ -4,11 +4,14 @@
 #include "kernels/engines/trmat/engine.h"
 #include "kernels/engines/trmat/tuning.h"
 
+// The instruction-set region: its includes stay in this order.
+// clang-format off
 #include "kernels/simd/target_avx2.h"
 
 #include "kernels/simd/avx2.h"
 #include "kernels/engines/common.h"
 #include "kernels/engines/trmat/body.h"
+// clang-format on
 
 namespace qiv {
 
