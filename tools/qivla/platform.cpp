@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "kernels/simd/isa.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
 #endif
@@ -14,14 +16,9 @@
 
 namespace qivla {
 
-std::string kernel_isa() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return "avx512";
-    if (__builtin_cpu_supports("avx2")) return "avx2";
-#endif
-    return "baseline";
-}
+// The library's own choice, made by the same code from the same list of
+// instruction sets as in the module (compiled into this program too).
+std::string kernel_isa() { return qiv::isa_name(qiv::best_isa()); }
 
 bool stdout_is_terminal() {
 #if defined(__unix__) || defined(__APPLE__)
