@@ -133,30 +133,36 @@ class LeftN {
                                                 panel + (f0 - q0) * NR, skip + (f0 - q0), c0, ldb_);
                 }
             };
-            // Units in pairs, so that the rows both need go through tiles of
-            // two units.
+            if (solve_) {
+                // ZTRSM: units in blocks of MU (the units of one register
+                // tile). A block first receives the solved rows before it in
+                // one run of tiles; then unit after unit its triangle is
+                // solved and its rows go to the block's later units. Every
+                // row thus receives the rows before it in increasing order,
+                // in as few runs as the tile height allows: with MU = 1 a
+                // unit takes all its in-group rows in a single run.
+                for (int b0 = q0; b0 < q1; b0 += T::MU * W) {
+                    const int b1 = imin(b0 + T::MU * W, q1);
+                    update(b0, b1, q0, b0);
+                    for (int u0 = b0; u0 < b1; u0 += W) {
+                        const int u1 = imin(u0 + W, b1);
+                        solve_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
+                        update(u1, b1, u0, u1);
+                    }
+                }
+                continue;
+            }
+            // ZTRMM: units in pairs, so that the rows both need go through
+            // tiles of two units.
             for (int u0 = q0; u0 < q1; u0 += 2 * W) {
                 const int u1 = imin(u0 + W, q1), u2 = imin(u0 + 2 * W, q1);
-                if (solve_) {
-                    // ZTRSM: the solved rows before the pair, then the first
-                    // unit's triangle, its rows for the second unit, and the
-                    // second unit's triangle.
-                    update(u0, u2, q0, u0);
-                    solve_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
-                    if (u1 < u2) {
-                        update(u1, u2, u0, u1);
-                        solve_unit(u1, u2 - u1, jt, nr, panel + (u1 - q0) * NR, skip + (u1 - q0));
-                    }
-                } else {
-                    // ZTRMM: both triangles, the second unit's rows for the
-                    // first unit, then the rows after the pair for both.
-                    multiply_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
-                    if (u1 < u2)
-                        multiply_unit(u1, u2 - u1, jt, nr, panel + (u1 - q0) * NR,
-                                      skip + (u1 - q0));
-                    update(u0, u1, u1, u2);
-                    update(u0, u2, u2, q1);
-                }
+                // Both triangles, the second unit's rows for the first unit,
+                // then the rows after the pair for both.
+                multiply_unit(u0, u1 - u0, jt, nr, panel + (u0 - q0) * NR, skip + (u0 - q0));
+                if (u1 < u2)
+                    multiply_unit(u1, u2 - u1, jt, nr, panel + (u1 - q0) * NR, skip + (u1 - q0));
+                update(u0, u1, u1, u2);
+                update(u0, u2, u2, q1);
             }
         }
     }
