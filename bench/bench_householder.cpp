@@ -49,7 +49,7 @@ Work hess_work(HessOp op, int n, int reps) {
     Work w;
     w.size = "n=" + std::to_string(n);
     const double nd = n;
-    w.flops = op == HessOp::gehrd ? 40.0 * nd * nd * nd / 3.0
+    w.flops = op == HessOp::gehrd   ? 40.0 * nd * nd * nd / 3.0
               : op == HessOp::unghr ? 16.0 * nd * nd * nd / 3.0
                                     : 8.0 * nd * nd * nd;
     w.reps = reps;

@@ -1,10 +1,10 @@
 // Table rows for the Hessenberg QR driver ZHSEQR: eigenvalues only (JOB "E")
 // and the Schur form with Schur vectors (JOB "S", COMPZ "I") of random upper
 // Hessenberg matrices; and for the eigen driver ZGEEV on random general
-// matrices: eigenvalues only, with right vectors, and with both. There are no plain loops to compare with; the yardstick
-// is our own ZGEMM n x n x n, timed right after each row in the same run, and
-// the note gives ZHSEQR's time as a multiple of it. Rates count 10n^3 real
-// flops for every ZHSEQR run (a conventional figure, whatever the job).
+// matrices: eigenvalues only, with right vectors, and with both. There are no plain loops to
+// compare with; the yardstick is our own ZGEMM n x n x n, timed right after each row in the same
+// run, and the note gives ZHSEQR's time as a multiple of it. Rates count 10n^3 real flops for every
+// ZHSEQR run (a conventional figure, whatever the job).
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -86,8 +86,8 @@ struct GeevData {
     }
     void call(zcomplex* wk, int lwork, int* info) {
         const int ldvl = jobvl[0] == 'V' ? n : 1, ldvr = jobvr[0] == 'V' ? n : 1;
-        qiv::ZGEEV(jobvl, jobvr, &n, a.data(), &n, w.data(), vl.data(), &ldvl, vr.data(), &ldvr,
-                   wk, &lwork, rwork.data(), info);
+        qiv::ZGEEV(jobvl, jobvr, &n, a.data(), &n, w.data(), vl.data(), &ldvl, vr.data(), &ldvr, wk,
+                   &lwork, rwork.data(), info);
     }
     void run() {
         int info = 0;
@@ -160,8 +160,8 @@ void add_hseqr_rows(Rows& rows, const Options& opt) {
 }
 
 void add_geev_rows(Rows& rows, const Options& opt) {
-    const char* const jobs[][3] = {{"N", "N", "ZGEEV NN"}, {"N", "V", "ZGEEV NV"},
-                                   {"V", "V", "ZGEEV VV"}};
+    const char* const jobs[][3] = {
+        {"N", "N", "ZGEEV NN"}, {"N", "V", "ZGEEV NV"}, {"V", "V", "ZGEEV VV"}};
     for (const auto& jb : jobs) {
         for (const int n : {250, 500, 1000}) {
             auto d = std::make_shared<GeevData>(n, jb[0][0], jb[1][0]);

@@ -40,14 +40,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     testfn();
-    printf("loaded %s; bound qivcppdlltemplate_exportedtestfn, qivlapackdll2_zgetrf, "
-           "qivlapackdll2_zgesv, qivlapackdll2_zgeev\n\n", name);
+    printf(
+        "loaded %s; bound qivcppdlltemplate_exportedtestfn, qivlapackdll2_zgetrf, "
+        "qivlapackdll2_zgesv, qivlapackdll2_zgeev\n\n",
+        name);
 
     /* A, stored by columns. */
-    const cplx a0[N * N] = {{2, 1},  {1, 0},  {0, -1}, {4, 2},   /* column 1 */
-                            {1, -1}, {3, 0},  {2, 2},  {0, 1},   /* column 2 */
-                            {0, 2},  {1, 1},  {5, 0},  {1, -2},  /* column 3 */
-                            {1, 0},  {0, -3}, {1, 1},  {2, 0}};  /* column 4 */
+    const cplx a0[N * N] = {{2, 1},  {1, 0},  {0, -1}, {4, 2},  /* column 1 */
+                            {1, -1}, {3, 0},  {2, 2},  {0, 1},  /* column 2 */
+                            {0, 2},  {1, 1},  {5, 0},  {1, -2}, /* column 3 */
+                            {1, 0},  {0, -3}, {1, 1},  {2, 0}}; /* column 4 */
     /* Right-hand sides: A times known solutions (1, i, -1, 2 - i) and (1, 1, 1, 1). */
     const cplx xtrue[N * NRHS] = {{1, 0}, {0, 1}, {-1, 0}, {2, -1}, {1, 0}, {1, 0}, {1, 0}, {1, 0}};
     cplx b0[N * NRHS];

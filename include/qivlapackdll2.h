@@ -33,14 +33,13 @@ void qivcppdlltemplate_exportedtestfn(void);
 
 /* LU factorisation with partial pivoting of the M-by-N matrix A:
  * A = P*L*U. IPIV has min(M, N) entries. INFO = k > 0: U(k,k) is exactly zero. */
-void qivlapackdll2_zgetrf(const int* m, const int* n, qivlapackdll2_complex* a,
-                                            const int* lda, int* ipiv, int* info);
+void qivlapackdll2_zgetrf(const int* m, const int* n, qivlapackdll2_complex* a, const int* lda,
+                          int* ipiv, int* info);
 
 /* Solves A*X = B for the N-by-N matrix A and NRHS right-hand sides in B.
  * On return A holds its LU factors and B the solution (when INFO = 0). */
-void qivlapackdll2_zgesv(const int* n, const int* nrhs, qivlapackdll2_complex* a,
-                                           const int* lda, int* ipiv, qivlapackdll2_complex* b,
-                                           const int* ldb, int* info);
+void qivlapackdll2_zgesv(const int* n, const int* nrhs, qivlapackdll2_complex* a, const int* lda,
+                         int* ipiv, qivlapackdll2_complex* b, const int* ldb, int* info);
 
 /* All eigenvalues of the general N-by-N matrix A in W and, on request, the
  * left (JOBVL = "V") and right (JOBVR = "V") eigenvectors in the columns of VL
@@ -70,9 +69,9 @@ typedef void (*qivlapackdll2_zgesv_fn)(const int* n, const int* nrhs, qivlapackd
 typedef void (*qivlapackdll2_zgeev_fn)(const char* jobvl, const char* jobvr, const int* n,
                                        qivlapackdll2_complex* a, const int* lda,
                                        qivlapackdll2_complex* w, qivlapackdll2_complex* vl,
-                                       const int* ldvl, qivlapackdll2_complex* vr,
-                                       const int* ldvr, qivlapackdll2_complex* work,
-                                       const int* lwork, double* rwork, int* info);
+                                       const int* ldvl, qivlapackdll2_complex* vr, const int* ldvr,
+                                       qivlapackdll2_complex* work, const int* lwork, double* rwork,
+                                       int* info);
 
 #ifdef __cplusplus
 }

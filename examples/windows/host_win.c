@@ -385,7 +385,8 @@ static void eig_case(zgeev_fn zgeev, int n, int lda, uint64_t seed) {
     verdict("  padding untouched", pad_intact(n, n, e_a, lda));
     verdict("  A*v = w*v", eig_residual(n, a_in, lda, e_w, e_vr, ldv, 0) < 30.0);
     verdict("  u^H*A = w*u^H", eig_residual(n, a_in, lda, e_w, e_vl, ldv, 1) < 30.0);
-    verdict("  vectors normalised", vectors_normalised(n, e_vl, ldv) && vectors_normalised(n, e_vr, ldv));
+    verdict("  vectors normalised",
+            vectors_normalised(n, e_vl, ldv) && vectors_normalised(n, e_vr, ldv));
 
     memcpy(e_a, a_in, sizeof(zc) * (size_t)lda * (size_t)n);
     const int one = 1;

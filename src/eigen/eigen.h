@@ -21,12 +21,12 @@ void ZGEBAK(const char* job, const char* side, const int* n, const int* ilo, con
 
 // Single-shift QR on a small Hessenberg matrix. No argument checks.
 void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
-            zcomplex* z, const int* ldz, int* info);
+            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz, zcomplex* z,
+            const int* ldz, int* info);
 
 // First column of (H - s1*I)(H - s2*I), scaled, for N = 2 or 3.
-void ZLAQR1(const int* n, const zcomplex* h, const int* ldh, const zcomplex* s1,
-            const zcomplex* s2, zcomplex* v);
+void ZLAQR1(const int* n, const zcomplex* h, const int* ldh, const zcomplex* s1, const zcomplex* s2,
+            zcomplex* v);
 
 // One multishift QR sweep with a tightly packed chain of bulges. No checks.
 void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n, const int* ktop,
@@ -40,13 +40,13 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
 void ZLAQR2(const int* wantt, const int* wantz, const int* n, const int* ktop, const int* kbot,
             const int* nw, zcomplex* h, const int* ldh, const int* iloz, const int* ihiz,
             zcomplex* z, const int* ldz, int* ns, int* nd, zcomplex* sh, zcomplex* v,
-            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv,
-            zcomplex* wv, const int* ldwv, zcomplex* work, const int* lwork);
+            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv, zcomplex* wv,
+            const int* ldwv, zcomplex* work, const int* lwork);
 void ZLAQR3(const int* wantt, const int* wantz, const int* n, const int* ktop, const int* kbot,
             const int* nw, zcomplex* h, const int* ldh, const int* iloz, const int* ihiz,
             zcomplex* z, const int* ldz, int* ns, int* nd, zcomplex* sh, zcomplex* v,
-            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv,
-            zcomplex* wv, const int* ldwv, zcomplex* work, const int* lwork);
+            const int* ldv, const int* nh, zcomplex* t, const int* ldt, const int* nv, zcomplex* wv,
+            const int* ldwv, zcomplex* work, const int* lwork);
 
 // Reordering of a complex Schur form (checks its arguments), and the plane
 // rotation it is built from.
@@ -58,19 +58,19 @@ void ZLARTG(const zcomplex* f, const zcomplex* g, double* c, zcomplex* s, zcompl
 // with aggressive early deflation through ZLAQR3) and its twin one level down,
 // ZLAQR4 (through ZLAQR2), do not.
 void ZHSEQR(const char* job, const char* compz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, zcomplex* z, const int* ldz,
-            zcomplex* work, const int* lwork, int* info);
+            zcomplex* h, const int* ldh, zcomplex* w, zcomplex* z, const int* ldz, zcomplex* work,
+            const int* lwork, int* info);
 void ZLAQR0(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
-            zcomplex* z, const int* ldz, zcomplex* work, const int* lwork, int* info);
+            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz, zcomplex* z,
+            const int* ldz, zcomplex* work, const int* lwork, int* info);
 void ZLAQR4(const int* wantt, const int* wantz, const int* n, const int* ilo, const int* ihi,
-            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz,
-            zcomplex* z, const int* ldz, zcomplex* work, const int* lwork, int* info);
+            zcomplex* h, const int* ldh, zcomplex* w, const int* iloz, const int* ihiz, zcomplex* z,
+            const int* ldz, zcomplex* work, const int* lwork, int* info);
 
 // Triangular solve with scaling against overflow. Checks its arguments.
-void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* normin,
-            const int* n, const zcomplex* a, const int* lda, zcomplex* x, double* scale,
-            double* cnorm, int* info);
+void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* normin, const int* n,
+            const zcomplex* a, const int* lda, zcomplex* x, double* scale, double* cnorm,
+            int* info);
 
 // Eigenvectors of an upper triangular matrix, optionally back-transformed by
 // the Schur vectors in VL/VR. Checks its arguments.

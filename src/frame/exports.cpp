@@ -1,10 +1,10 @@
 // The module's exported entry points. Each public export forwards its
 // arguments unchanged to the routine of the same name and returns when it does.
+#include <type_traits>
+
 #include "eigen/eigen.h"
 #include "lu/lu.h"
 #include "qivlapackdll2.h"
-
-#include <type_traits>
 
 // On Windows the module definition file names the exports; elsewhere only
 // these functions get default visibility, everything else is hidden.

@@ -34,7 +34,9 @@ struct Avx2Extra {
         _mm_storeu_pd(&p->re, _mm256_castpd256_pd128(v));
     }
     static V abs(V v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
-    static V from_lane(V upd, V old, int k) { return k == 1 ? _mm256_blend_pd(old, upd, 0xc) : old; }
+    static V from_lane(V upd, V old, int k) {
+        return k == 1 ? _mm256_blend_pd(old, upd, 0xc) : old;
+    }
     static void keep_greater(V v, V idx, V& best, V& besti) {
         const V m = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
         best = _mm256_blendv_pd(best, v, m);

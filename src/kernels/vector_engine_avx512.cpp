@@ -25,7 +25,8 @@ struct Avx512Extra {
     // half.
     static __m256d half(const zcomplex* p, std::ptrdiff_t step, int k, int n) {
         const __m128d e0 = 2 * k < n ? _mm_loadu_pd(&p[2 * k * step].re) : _mm_setzero_pd();
-        const __m128d e1 = 2 * k + 1 < n ? _mm_loadu_pd(&p[(2 * k + 1) * step].re) : _mm_setzero_pd();
+        const __m128d e1 =
+            2 * k + 1 < n ? _mm_loadu_pd(&p[(2 * k + 1) * step].re) : _mm_setzero_pd();
         return _mm256_insertf128_pd(_mm256_castpd128_pd256(e0), e1, 1);
     }
     static void put(zcomplex* p, std::ptrdiff_t step, int k, int n, __m256d h) {

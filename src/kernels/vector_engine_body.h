@@ -70,7 +70,8 @@ void zaxpy_body(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
     using Z = Vec<O>;
     const typename Z::Factor f = Z::factor(a);
     int i = 0;
-    for (; i + Z::CW <= n; i += Z::CW) O::storec(y + i, O::add(Z::mul(f, O::loadc(x + i)), O::loadc(y + i)));
+    for (; i + Z::CW <= n; i += Z::CW)
+        O::storec(y + i, O::add(Z::mul(f, O::loadc(x + i)), O::loadc(y + i)));
     if (i < n) {
         const int m = n - i;
         O::storec(y + i, m, O::add(Z::mul(f, O::loadc(x + i, m)), O::loadc(y + i, m)));
@@ -339,9 +340,12 @@ void chain_group(const Refl3ChainArgs& r, int g, int m) {
     while (b0 < r.nb && first(b0) > last) ++b0;
     if (b0 == r.nb) return;
     zcomplex* const lane0 = r.base + static_cast<std::ptrdiff_t>(g) * r.step;
-    auto at = [&](int row, int k) { return lane0 + row * r.across + static_cast<std::ptrdiff_t>(k * CW) * r.step; };
+    auto at = [&](int row, int k) {
+        return lane0 + row * r.across + static_cast<std::ptrdiff_t>(k * CW) * r.step;
+    };
     auto load = [&](int row, int k) {
-        return (k == R - 1 && m < CW) ? A::part(at(row, k), r.step, m) : A::full(at(row, k), r.step);
+        return (k == R - 1 && m < CW) ? A::part(at(row, k), r.step, m)
+                                      : A::full(at(row, k), r.step);
     };
     auto store = [&](int row, int k, V v) {
         if (k == R - 1 && m < CW) {

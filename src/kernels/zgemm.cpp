@@ -16,8 +16,8 @@
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
-#include "kernels/gemm.h"
 #include "kernels/engines/gemm/engine.h"
+#include "kernels/gemm.h"
 #include "kernels/simd/isa.h"
 
 namespace qiv {

@@ -10,8 +10,8 @@
 
 #include "frame/complex.h"
 #include "frame/xerbla.h"
-#include "kernels/matvec.h"
 #include "kernels/engines/matvec/engine.h"
+#include "kernels/matvec.h"
 
 namespace qiv {
 

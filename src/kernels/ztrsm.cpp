@@ -16,9 +16,9 @@
 #include "frame/complex.h"
 #include "frame/lsame.h"
 #include "frame/xerbla.h"
+#include "kernels/engines/trmat/engine.h"
 #include "kernels/triangular_checks.h"
 #include "kernels/trmat.h"
-#include "kernels/engines/trmat/engine.h"
 
 namespace qiv {
 

@@ -128,7 +128,8 @@ std::vector<Case> cases(bool small) {
     const double big = 1.3e308;
     out.push_back({"overflow1", 1, {zcomplex{big, big}}});
     out.push_back({"overflow2", 2, {{1, 0}, {0, 0}, {big, big}, {2, 0}}});
-    out.push_back({"left3", 3, {{0, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}, {0, 0}, {-2, 0}, {0, 0}, {2, -1}}});
+    out.push_back(
+        {"left3", 3, {{0, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}, {0, 0}, {-2, 0}, {0, 0}, {2, -1}}});
     out.push_back({"zero5", 5, std::vector<zcomplex>(25, zcomplex{0, 0})});
     if (!small) {
         qivtest::HbMatrix hb;

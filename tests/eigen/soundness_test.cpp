@@ -115,7 +115,8 @@ TEST(EigenSoundness, WeaklyCoupledTridiagonalsConverge) {
     std::vector<Tridiagonal> cases{four};
     qivtest::Rng rng(2112);
     for (int n : {4, 5, 6, 8, 12, 20, 40, 90, 160, 300})
-        for (int draw = 0; draw < (n <= 40 ? 30 : 3); ++draw) cases.push_back(weakly_coupled(n, rng));
+        for (int draw = 0; draw < (n <= 40 ? 30 : 3); ++draw)
+            cases.push_back(weakly_coupled(n, rng));
     double worst = 0.0;
     int count = 0;
     for (const Tridiagonal& t : cases) {
@@ -164,8 +165,7 @@ TEST(EigenSoundness, EntriesWhoseModulusOverflows) {
     EXPECT_TRUE(same_bits(one.w[0], zcomplex{big, big}));
     EXPECT_TRUE(same_bits(one.vr[0], zcomplex{1, 0}));
     // Upper triangular: the eigenvalues are the diagonal, exactly.
-    const eigtest::GeevResult tri =
-        geev({{1, 0}, {0, 0}, {big, big}, {2, 0}}, 2, true, true);
+    const eigtest::GeevResult tri = geev({{1, 0}, {0, 0}, {big, big}, {2, 0}}, 2, true, true);
     EXPECT_EQ(tri.info, 0);
     std::vector<double> diag{tri.w[0].re, tri.w[1].re};
     std::sort(diag.begin(), diag.end());
@@ -195,7 +195,8 @@ TEST(EigenSoundness, TinyEigenvaluesNextToTinySubdiagonalsKeepRelativeAccuracy) 
     const int n = 160;
     qivtest::Rng rng(160);
     Tridiagonal t{std::vector<double>(n), std::vector<double>(n - 1)};
-    for (int i = 0; i < n; ++i) t.d[i] = std::pow(10.0, -22.0 * i / (n - 1)) * (1.0 + 0.25 * rng.uniform());
+    for (int i = 0; i < n; ++i)
+        t.d[i] = std::pow(10.0, -22.0 * i / (n - 1)) * (1.0 + 0.25 * rng.uniform());
     for (int i = 0; i + 1 < n; ++i) t.e[i] = 0.3 * rng.uniform() * std::sqrt(t.d[i] * t.d[i + 1]);
     std::vector<zcomplex> exact;
     const std::vector<zcomplex> a = embed(t, 0, 0, &exact);
@@ -233,8 +234,9 @@ TEST(EigenSoundness, ExtremeInputLeavesEveryVectorFiniteAndNormalised) {
         rng.fill(a.data(), n, n, n);
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i)
-                a[i + j * n] = nilpotent ? (i < j ? a[i + j * n] : zcomplex{0, 0})
-                                         : qiv::scale(std::ldexp(1.0, step * (i - j)), a[i + j * n]);
+                a[i + j * n] = nilpotent
+                                   ? (i < j ? a[i + j * n] : zcomplex{0, 0})
+                                   : qiv::scale(std::ldexp(1.0, step * (i - j)), a[i + j * n]);
         const eigtest::GeevResult r = geev(a, n, true, true);
         ASSERT_EQ(r.info, 0);
         for (const std::vector<zcomplex>* v : {&r.vl, &r.vr}) {
@@ -252,7 +254,8 @@ TEST(EigenSoundness, ExtremeInputLeavesEveryVectorFiniteAndNormalised) {
                 EXPECT_EQ((*v)[k + j * n].im, 0.0);
             }
         }
-        for (int j = 0; j < n; ++j) ASSERT_TRUE(std::isfinite(r.w[j].re) && std::isfinite(r.w[j].im));
+        for (int j = 0; j < n; ++j)
+            ASSERT_TRUE(std::isfinite(r.w[j].re) && std::isfinite(r.w[j].im));
     }
 }
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "eigen/eigen.h"
+#include "eigen_test_support.h"
 #include "env/machine.h"
 #include "frame/complex.h"
-#include "eigen_test_support.h"
 #include "support/child.h"
 #include "support/hb_reader.h"
 #include "support/matrix.h"
@@ -85,7 +85,8 @@ double check_pairs(const std::vector<zcomplex>& a, int n, const std::string& wha
     EXPECT_EQ(r.info, 0) << what;
     expect_normalised(r.vl, n, what.c_str());
     expect_normalised(r.vr, n, what.c_str());
-    const double worst = std::max(residual(a, n, r.w, r.vr, false), residual(a, n, r.w, r.vl, true));
+    const double worst =
+        std::max(residual(a, n, r.w, r.vr, false), residual(a, n, r.w, r.vl, true));
     EXPECT_LT(worst, 10.0) << what;
     return worst;
 }
@@ -93,14 +94,15 @@ double check_pairs(const std::vector<zcomplex>& a, int n, const std::string& wha
 TEST(Zgeev, ResidualsOfRandomAndStructuredMatrices) {
     double worst = 0.0;
     for (int n : {1, 2, 3, 7, 16, 40, 75, 76, 130, 200}) {
-        worst = std::max(worst, check_pairs(random_matrix(n, 100 + n), n, "random " + std::to_string(n)));
+        worst = std::max(worst,
+                         check_pairs(random_matrix(n, 100 + n), n, "random " + std::to_string(n)));
     }
     // Structured: a Jordan-like block (defective: eigenvectors nearly parallel,
     // residuals still small), a matrix with a graded spectrum, and real input
     // with rows and columns that balancing isolates by permutations.
     const int n = 60;
     std::vector<zcomplex> jordan(n * n, zcomplex{0, 0}), graded = random_matrix(n, 7),
-                                           isolated = random_matrix(n, 8);
+                                                         isolated = random_matrix(n, 8);
     for (int i = 0; i < n; ++i) {
         jordan[i + i * n] = zcomplex{2.0, -1.0};
         if (i + 1 < n) jordan[i + (i + 1) * n] = zcomplex{1.0, 0.0};
@@ -108,7 +110,8 @@ TEST(Zgeev, ResidualsOfRandomAndStructuredMatrices) {
             graded[i + j * n] = qiv::scale(std::pow(10.0, (i - j) / 6.0), graded[i + j * n]);
             isolated[i + j * n].im = 0.0;
             // Rows 0, 7, 14, ... hold only their diagonal; so do columns 3, 10, 17, ...
-            if ((i % 7 == 0 && j != i) || (j % 7 == 3 && j != i)) isolated[i + j * n] = zcomplex{0, 0};
+            if ((i % 7 == 0 && j != i) || (j % 7 == 3 && j != i))
+                isolated[i + j * n] = zcomplex{0, 0};
         }
     }
     jordan[(n - 1)] = zcomplex{1e-8, 0};  // a small perturbation in the corner
@@ -132,7 +135,8 @@ TEST(Zgeev, MatricesFromPracticeAndLargeOrder) {
     for (int j = 0; j < n; ++j) {
         double nearest = HUGE_VAL;
         for (int k = 0; k < n; ++k)
-            nearest = std::min(nearest, std::fabs(r.w[k].re - r.w[j].re) + std::fabs(r.w[k].im + r.w[j].im));
+            nearest = std::min(nearest,
+                               std::fabs(r.w[k].re - r.w[j].re) + std::fabs(r.w[k].im + r.w[j].im));
         EXPECT_LT(nearest, tol) << "eigenvalue " << j << " has no conjugate partner";
     }
     // A random order-500 matrix, right vectors only (the largest order tested).
@@ -143,7 +147,8 @@ TEST(Zgeev, MatricesFromPracticeAndLargeOrder) {
     expect_normalised(rb.vr, big, "order 500");
     const double rbig = residual(b, big, rb.w, rb.vr, false);
     EXPECT_LT(rbig, 10.0);
-    std::printf("pde225 residual %.3f, order 500 residual %.3f (units of ||A|| N eps)\n", worst, rbig);
+    std::printf("pde225 residual %.3f, order 500 residual %.3f (units of ||A|| N eps)\n", worst,
+                rbig);
 }
 
 TEST(Zgeev, KnownSpectraComeBackExactlyOrAccurately) {
@@ -178,7 +183,8 @@ TEST(Zgeev, KnownSpectraComeBackExactlyOrAccurately) {
     ASSERT_EQ(r.info, 0);
     for (int i = 0; i < m; ++i) {
         const zcomplex want = t[i + i * m];
-        EXPECT_TRUE(std::any_of(r.w.begin(), r.w.end(), [&](zcomplex z) { return same_bits(z, want); }))
+        EXPECT_TRUE(
+            std::any_of(r.w.begin(), r.w.end(), [&](zcomplex z) { return same_bits(z, want); }))
             << "diagonal entry " << i << " missing";
     }
     EXPECT_LT(residual(p, m, r.w, r.vr, false), 10.0);
@@ -194,7 +200,8 @@ TEST(Zgeev, PrescribedSpectraThroughTheWholeDriver) {
                  {eigtest::normal_with_spectrum(eig, n), eigtest::similar_with_spectrum(eig, n)}) {
                 const Result r = geev(k.a.a, n, false, false);
                 ASSERT_EQ(r.info, 0);
-                const double err = eigtest::eigenvalue_error(r.w, k.eig, hhtest::norm1(k.a), k.cond);
+                const double err =
+                    eigtest::eigenvalue_error(r.w, k.eig, hhtest::norm1(k.a), k.cond);
                 EXPECT_LT(err, 10.0) << "order " << n;
                 worst = std::max(worst, err);
             }
@@ -268,7 +275,8 @@ TEST(Zgeev, QueryAndEmptyMatrixTouchOnlyWhatTheyReport) {
     for (int k = 1; k < 8; ++k) EXPECT_TRUE(same_bits(work[k], qivtest::sentinel(4)));
     for (int k = 1; k < 2 * n; ++k) EXPECT_EQ(rwork[k], -7.0);
     for (int k = 0; k < n * n; ++k)
-        ASSERT_TRUE(same_bits(vl[k], qivtest::sentinel(2)) && same_bits(vr[k], qivtest::sentinel(3)));
+        ASSERT_TRUE(same_bits(vl[k], qivtest::sentinel(2)) &&
+                    same_bits(vr[k], qivtest::sentinel(3)));
     for (int k = 0; k < n; ++k) ASSERT_TRUE(same_bits(w[k], qivtest::sentinel(1)));
 
     const int zero = 0, one = 1;
@@ -314,16 +322,19 @@ TEST_F(ZgeevExport, SameBitsWithAndWithoutTrailingLengthsAndAsTheRoutine) {
         int info = -99;
     };
     auto fresh = [&] {
-        return Out{a0, std::vector<zcomplex>(n), std::vector<zcomplex>(n * n),
-                   std::vector<zcomplex>(n * n), std::vector<zcomplex>(lwork),
-                   std::vector<double>(2 * n), -99};
+        return Out{a0,
+                   std::vector<zcomplex>(n),
+                   std::vector<zcomplex>(n * n),
+                   std::vector<zcomplex>(n * n),
+                   std::vector<zcomplex>(lwork),
+                   std::vector<double>(2 * n),
+                   -99};
     };
     Out x = fresh(), y = fresh(), z = fresh();
     fn_("Vectors", "v", &n, x.a.data(), &ld, x.w.data(), x.vl.data(), &ld, x.vr.data(), &ld,
         x.work.data(), &lwork, x.rwork.data(), &x.info);
-    fn_len_("Vectors", "v", &n, y.a.data(), &ld, y.w.data(), y.vl.data(), &ld,
-                                 y.vr.data(), &ld, y.work.data(), &lwork, y.rwork.data(), &y.info,
-                                 7, 1);
+    fn_len_("Vectors", "v", &n, y.a.data(), &ld, y.w.data(), y.vl.data(), &ld, y.vr.data(), &ld,
+            y.work.data(), &lwork, y.rwork.data(), &y.info, 7, 1);
     qiv::ZGEEV("V", "V", &n, z.a.data(), &ld, z.w.data(), z.vl.data(), &ld, z.vr.data(), &ld,
                z.work.data(), &lwork, z.rwork.data(), &z.info);
     EXPECT_EQ(x.info, 0);

@@ -112,8 +112,16 @@ Content draw_content(FDP& f, bool finite_only) {
 }
 
 double special(std::mt19937_64& g, bool finite_only) {
-    static const double values[] = {0.0,     -0.0,    1.0,     -1.0,   1e-310, -4e-320,
-                                    1e-300,  1e300,   -1e300,  0x1p-1022,
+    static const double values[] = {0.0,
+                                    -0.0,
+                                    1.0,
+                                    -1.0,
+                                    1e-310,
+                                    -4e-320,
+                                    1e-300,
+                                    1e300,
+                                    -1e300,
+                                    0x1p-1022,
                                     std::numeric_limits<double>::infinity(),
                                     -std::numeric_limits<double>::infinity(),
                                     std::numeric_limits<double>::quiet_NaN()};
@@ -127,7 +135,9 @@ double special(std::mt19937_64& g, bool finite_only) {
 class Mat {
    public:
     Mat(int rows, int cols, int ld)
-        : rows_(std::max(rows, 0)), cols_(std::max(cols, 0)), ld_(ld),
+        : rows_(std::max(rows, 0)),
+          cols_(std::max(cols, 0)),
+          ld_(ld),
           count_(rows_ > 0 && cols_ > 0 ? static_cast<std::size_t>(ld) * (cols_ - 1) + rows_ : 0),
           p_(new cplx[count_]) {
         for (std::size_t k = 0; k < count_; ++k) p_[k] = sentinel();
@@ -136,7 +146,9 @@ class Mat {
         std::memcpy(p_.get(), o.p_.get(), count_ * sizeof(cplx));
     }
     cplx* data() { return p_.get(); }
-    cplx& operator()(int i, int j) { return p_[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld_]; }
+    cplx& operator()(int i, int j) {
+        return p_[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld_];
+    }
     const cplx& operator()(int i, int j) const {
         return p_[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * ld_];
     }
@@ -260,7 +272,8 @@ ChildRun replay(const std::uint8_t* data, std::size_t size) {
     ChildRun r;
     char buf[4096];
     ssize_t got;
-    while ((got = read(out[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<std::size_t>(got));
+    while ((got = read(out[0], buf, sizeof buf)) > 0)
+        r.out.append(buf, static_cast<std::size_t>(got));
     close(out[0]);
     int ws = 0;
     waitpid(pid, &ws, 0);
@@ -304,8 +317,9 @@ void illegal(const char* name, int pos, bool execute, const std::function<void()
     }
     if (!agrees(r))
         finding(std::string("illegal call of ") + name + ": expected exit status 0 and the line\n" +
-                want + "got " + (r.exited ? "exit status " + std::to_string(r.status)
-                                          : "signal " + std::to_string(r.signal)) +
+                want + "got " +
+                (r.exited ? "exit status " + std::to_string(r.status)
+                          : "signal " + std::to_string(r.signal)) +
                 " and the output\n" + r.out);
     ++g_confirmed;
 }
@@ -317,18 +331,19 @@ double abs1(const cplx& z) { return std::fabs(z.re) + std::fabs(z.im); }
 bool is_zero(const cplx& z) { return z.re == 0.0 && z.im == 0.0; }
 
 std::string where(const char* name, int m, int n, int i, int j) {
-    return std::string(name) + " M=" + std::to_string(m) + " N=" + std::to_string(n) +
-           " at (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ")";
+    return std::string(name) + " M=" + std::to_string(m) + " N=" + std::to_string(n) + " at (" +
+           std::to_string(i + 1) + ", " + std::to_string(j + 1) + ")";
 }
 
 // The factors in f of the m x n matrix a, with pivots ipiv and status info:
 // INFO names the first exactly zero pivot (or 0 when none is), pivots lie in
 // range, and for moderate data P*A = L*U within the rounding bound of the
 // elimination, element by element.
-void check_lu(const char* name, int m, int n, const Mat& a, const Mat& f, const int* ipiv,
-              int info, bool moderate) {
+void check_lu(const char* name, int m, int n, const Mat& a, const Mat& f, const int* ipiv, int info,
+              bool moderate) {
     const int k = std::min(m, n);
-    if (info < 0 || info > k) finding(std::string(name) + ": INFO " + std::to_string(info) + " out of range");
+    if (info < 0 || info > k)
+        finding(std::string(name) + ": INFO " + std::to_string(info) + " out of range");
     int first_zero = 0;
     for (int i = 0; i < k && first_zero == 0; ++i)
         if (is_zero(f(i, i))) first_zero = i + 1;
@@ -337,8 +352,8 @@ void check_lu(const char* name, int m, int n, const Mat& a, const Mat& f, const 
                 " but the first exactly zero pivot is " + std::to_string(first_zero));
     for (int i = 0; i < k; ++i)
         if (ipiv[i] < i + 1 || ipiv[i] > m)
-            finding(std::string(name) + ": IPIV(" + std::to_string(i + 1) + ") = " +
-                    std::to_string(ipiv[i]) + " out of range");
+            finding(std::string(name) + ": IPIV(" + std::to_string(i + 1) +
+                    ") = " + std::to_string(ipiv[i]) + " out of range");
     if (!f.pads_intact()) finding(std::string(name) + ": wrote between the rows of A");
     if (!moderate || k > 48) return;
 
@@ -371,11 +386,14 @@ void zgetrf_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t siz
     const int m = draw_size(f), n = draw_size(f), lda = draw_ld(f, m);
     const int pos = m < 0 ? 1 : n < 0 ? 2 : lda < std::max(1, m) ? 4 : 0;
     if (pos != 0) {
-        illegal("ZGETRF", pos, execute, [&] {
-            cplx a[1] = {{1.0, 0.0}};
-            int ipiv[1] = {0}, info = 0;
-            getrf(&m, &n, a, &lda, ipiv, &info);
-        }, data, size);
+        illegal(
+            "ZGETRF", pos, execute,
+            [&] {
+                cplx a[1] = {{1.0, 0.0}};
+                int ipiv[1] = {0}, info = 0;
+                getrf(&m, &n, a, &lda, ipiv, &info);
+            },
+            data, size);
         return;
     }
     const Content c = draw_content(f, false);
@@ -399,11 +417,14 @@ void zgesv_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
     const int need = std::max(1, n);
     const int pos = n < 0 ? 1 : nrhs < 0 ? 2 : lda < need ? 4 : ldb < need ? 7 : 0;
     if (pos != 0) {
-        illegal("ZGESV", pos, execute, [&] {
-            cplx a[1] = {{1.0, 0.0}}, b[1] = {{1.0, 0.0}};
-            int ipiv[1] = {0}, info = 0;
-            gesv(&n, &nrhs, a, &lda, ipiv, b, &ldb, &info);
-        }, data, size);
+        illegal(
+            "ZGESV", pos, execute,
+            [&] {
+                cplx a[1] = {{1.0, 0.0}}, b[1] = {{1.0, 0.0}};
+                int ipiv[1] = {0}, info = 0;
+                gesv(&n, &nrhs, a, &lda, ipiv, b, &ldb, &info);
+            },
+            data, size);
         return;
     }
     const Content c = draw_content(f, false);
@@ -421,8 +442,7 @@ void zgesv_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
     // The factorisation is that of the LU export, bit for bit.
     Mat lu(a0);
     getrf(&n, &n, lu.data(), &lda, ipiv_lu.get(), &info_lu);
-    if (info != info_lu || !a.same_as(lu) ||
-        !std::equal(ipiv.get(), ipiv.get() + n, ipiv_lu.get()))
+    if (info != info_lu || !a.same_as(lu) || !std::equal(ipiv.get(), ipiv.get() + n, ipiv_lu.get()))
         finding("ZGESV N=" + std::to_string(n) + ": factors, pivots or INFO (" +
                 std::to_string(info) + ") differ from ZGETRF's (" + std::to_string(info_lu) + ")");
     check_lu("ZGESV", n, n, a0, a, ipiv.get(), info, moderate);
@@ -452,8 +472,10 @@ void zgesv_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
             // |L||U| belongs to P*A: row i of A is row p(i) of P*A.
             int pi = i;
             for (int s = 0; s < n; ++s) {  // where row i of A ends up
-                if (ipiv[s] - 1 == pi) pi = s;
-                else if (s == pi) pi = ipiv[s] - 1;
+                if (ipiv[s] - 1 == pi)
+                    pi = s;
+                else if (s == pi)
+                    pi = ipiv[s] - 1;
             }
             for (int l = 0; l < n; ++l)
                 bound += lu_abs[pi + static_cast<std::size_t>(l) * n] * abs1(b(l, r));
@@ -492,20 +514,31 @@ void zgeev_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
                       : lwork_kind <= 4 ? minwrk
                                         : minwrk + 130 * std::max(n, 0);
     int pos = 0;
-    if (!is(jobvl[0], 'N') && !wantvl) pos = 1;
-    else if (!is(jobvr[0], 'N') && !wantvr) pos = 2;
-    else if (n < 0) pos = 3;
-    else if (lda < std::max(1, n)) pos = 5;
-    else if (ldvl < 1 || (wantvl && ldvl < n)) pos = 8;
-    else if (ldvr < 1 || (wantvr && ldvr < n)) pos = 10;
-    else if (lwork < minwrk && lwork != -1) pos = 12;
+    if (!is(jobvl[0], 'N') && !wantvl)
+        pos = 1;
+    else if (!is(jobvr[0], 'N') && !wantvr)
+        pos = 2;
+    else if (n < 0)
+        pos = 3;
+    else if (lda < std::max(1, n))
+        pos = 5;
+    else if (ldvl < 1 || (wantvl && ldvl < n))
+        pos = 8;
+    else if (ldvr < 1 || (wantvr && ldvr < n))
+        pos = 10;
+    else if (lwork < minwrk && lwork != -1)
+        pos = 12;
     if (pos != 0) {
-        illegal("ZGEEV", pos, execute, [&] {
-            cplx a[1] = {{1, 0}}, w[1], vl[1], vr[1], work[1];
-            double rwork[2];
-            int info = 0;
-            geev(jobvl, jobvr, &n, a, &lda, w, vl, &ldvl, vr, &ldvr, work, &lwork, rwork, &info);
-        }, data, size);
+        illegal(
+            "ZGEEV", pos, execute,
+            [&] {
+                cplx a[1] = {{1, 0}}, w[1], vl[1], vr[1], work[1];
+                double rwork[2];
+                int info = 0;
+                geev(jobvl, jobvr, &n, a, &lda, w, vl, &ldvl, vr, &ldvr, work, &lwork, rwork,
+                     &info);
+            },
+            data, size);
         return;
     }
     const Content c = draw_content(f, true);
@@ -524,8 +557,8 @@ void zgeev_case(FDP& f, bool execute, const std::uint8_t* data, std::size_t size
     std::unique_ptr<cplx[]> w(new cplx[n]), work(new cplx[std::max(lwork, 1)]);
     std::unique_ptr<double[]> rwork(new double[2 * n]);
     int info = 12345;
-    geev(jobvl, jobvr, &n, a.data(), &lda, w.get(), vl.data(), &ldvl, vr.data(), &ldvr,
-         work.get(), &lwork, rwork.get(), &info);
+    geev(jobvl, jobvr, &n, a.data(), &lda, w.get(), vl.data(), &ldvl, vr.data(), &ldvr, work.get(),
+         &lwork, rwork.get(), &info);
     if (info < 0 || info > n) finding("ZGEEV: INFO " + std::to_string(info) + " out of range");
     if (work[0].im != 0.0 || work[0].re < minwrk || work[0].re != std::floor(work[0].re))
         finding("ZGEEV: WORK(1) = " + std::to_string(work[0].re) + " is no workspace size");

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "support/hh_support.h"
 #include "householder/householder.h"
 #include "support/child.h"
 #include "support/hb_reader.h"
+#include "support/hh_support.h"
 #include "support/matrix.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "support/hh_support.h"
 #include "householder/householder.h"
+#include "support/hh_support.h"
 #include "support/matrix.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "support/hh_support.h"
 #include "householder/householder.h"
 #include "support/child.h"
+#include "support/hh_support.h"
 #include "support/matrix.h"
 
 namespace {

@@ -270,10 +270,14 @@ V padded(int len, Data d, qivtest::Rng& rng) {
 
 zcomplex factor(qivtest::Rng& rng) {
     switch (rng.below(6)) {
-        case 0: return {qivtest::special_part(rng), rng.uniform()};
-        case 1: return {rng.uniform(), qivtest::special_part(rng)};
-        case 2: return qivtest::signed_zero(rng);
-        default: return rng.z();
+        case 0:
+            return {qivtest::special_part(rng), rng.uniform()};
+        case 1:
+            return {rng.uniform(), qivtest::special_part(rng)};
+        case 2:
+            return qivtest::signed_zero(rng);
+        default:
+            return rng.z();
     }
 }
 
@@ -296,7 +300,8 @@ TEST_P(VectorFast, UnitStrideKernelsMatchPlainLoops) {
             qiv::zdscal_unit(isa, n, da, &y[4]);
             qivoracle::zdscal_plain(n, da, &want[4]);
             EXPECT_TRUE(same(y, want));
-            EXPECT_TRUE(same_bits(qiv::dzasum_unit(isa, n, &x[4]), qivoracle::dzasum_plain(n, &x[4])));
+            EXPECT_TRUE(
+                same_bits(qiv::dzasum_unit(isa, n, &x[4]), qivoracle::dzasum_plain(n, &x[4])));
             if (n >= 2) {
                 EXPECT_EQ(qiv::izamax_unit(isa, n, &x[4]), qivoracle::izamax_plain(n, &x[4]));
             }
@@ -365,8 +370,8 @@ TEST_P(VectorFast, RotationsAndReflectorsMatchPlainLoops) {
             const zcomplex s2 = factor(rng), s3 = rng.z(), t1 = rng.z(), t2 = factor(rng),
                            t3 = rng.z();
             V h = padded(ld * (n + 2), d, rng), wh = h;
-            qiv::refl3_apply(isa, qiv::Refl3Args{n, &h[4], &h[4 + ld], &h[4 + 2 * ld], 1, s2, s3,
-                                                 t1, t2, t3});
+            qiv::refl3_apply(
+                isa, qiv::Refl3Args{n, &h[4], &h[4 + ld], &h[4 + 2 * ld], 1, s2, s3, t1, t2, t3});
             qivoracle::refl3_plain(n, &wh[4], &wh[4 + ld], &wh[4 + 2 * ld], 1, s2, s3, t1, t2, t3);
             EXPECT_TRUE(same(h, wh));
             qiv::refl3_apply(isa, qiv::Refl3Args{n, &h[5], &h[6], &h[7], ld, s2, s3, t1, t2, t3});
@@ -393,8 +398,8 @@ TEST_P(VectorFast, ReflectorChainsMatchPlainLoops) {
         const int fmin = rng.below(n + 1), f0 = rng.below(n + 2 * nb + 1);
         const std::ptrdiff_t step = left ? ld : 1, across = left ? 1 : ld;
         const std::ptrdiff_t base = 4 + 2 * (nb - 1) * across;
-        qiv::refl3_chain(isa, qiv::Refl3ChainArgs{n, &a[base], step, across, nb, v0, vstep, fmin,
-                                                  f0, left});
+        qiv::refl3_chain(
+            isa, qiv::Refl3ChainArgs{n, &a[base], step, across, nb, v0, vstep, fmin, f0, left});
         qivoracle::refl3_chain_plain(n, &want[base], step, across, nb, v0, vstep, fmin, f0, left);
         EXPECT_TRUE(same(a, want)) << "trial " << trial;
     }

@@ -45,8 +45,8 @@ struct Args {
 };
 
 struct Check {
-    int pos;                             // the position the report names
-    std::function<void(Args&)> spoil;    // makes that argument illegal
+    int pos;                           // the position the report names
+    std::function<void(Args&)> spoil;  // makes that argument illegal
 };
 
 // Arrays large enough for every legal call of the tables.
@@ -97,10 +97,15 @@ void bad_ihi(Args& a) { a.ihi = 999; }  // above every order used
 void bad_lwork(Args& a) { a.lwork = 0; }
 
 TEST(CheckOrder, Zgemm) {
-    expect_order("ZGEMM",
-                 Args{},
-                 {{1, bad_o1}, {2, bad_o2}, {3, bad_m}, {4, bad_n}, {5, bad_k}, {8, bad_lda},
-                  {10, bad_ldb}, {13, bad_ldc}},
+    expect_order("ZGEMM", Args{},
+                 {{1, bad_o1},
+                  {2, bad_o2},
+                  {3, bad_m},
+                  {4, bad_n},
+                  {5, bad_k},
+                  {8, bad_lda},
+                  {10, bad_ldb},
+                  {13, bad_ldc}},
                  [](Args& g, Arrays& x) {
                      qiv::ZGEMM(g.o1, g.o2, &g.m, &g.n, &g.k, &x.alpha, x.a.data(), &g.lda,
                                 x.b.data(), &g.ldb, &x.beta, x.c.data(), &g.ldc);
@@ -108,7 +113,7 @@ TEST(CheckOrder, Zgemm) {
 }
 
 TEST(CheckOrder, ZtrsmAndZtrmm) {
-    const std::vector<Check> checks = {{1, bad_o1}, {2, bad_o2}, {3, bad_o3}, {4, bad_o4},
+    const std::vector<Check> checks = {{1, bad_o1}, {2, bad_o2}, {3, bad_o3},  {4, bad_o4},
                                        {5, bad_m},  {6, bad_n},  {9, bad_lda}, {11, bad_ldb}};
     Args legal;
     legal.o1 = "L";
@@ -140,7 +145,7 @@ TEST(CheckOrder, ZgemvAndZgerc) {
 }
 
 TEST(CheckOrder, ZtrmvAndZtrsv) {
-    const std::vector<Check> checks = {{1, bad_o1}, {2, bad_o2}, {3, bad_o3},
+    const std::vector<Check> checks = {{1, bad_o1}, {2, bad_o2},  {3, bad_o3},
                                        {4, bad_n},  {6, bad_lda}, {8, bad_incx}};
     Args legal;
     legal.o1 = "U";
@@ -161,22 +166,20 @@ TEST(CheckOrder, LuThroughTheExports) {
     const auto z = [](std::vector<zcomplex>& v) {
         return reinterpret_cast<qivlapackdll2_complex*>(v.data());
     };
-    expect_order("ZGETRF", Args{}, {{1, bad_m}, {2, bad_n}, {4, bad_lda}},
-                 [&](Args& g, Arrays& x) {
-                     getrf(&g.m, &g.n, z(x.a), &g.lda, x.ipiv.data(), &x.info);
-                 });
-    expect_order("ZGESV", Args{}, {{1, bad_n}, {2, [](Args& a) { a.k = -1; }}, {4, bad_lda},
-                                   {7, bad_ldb}},
+    expect_order("ZGETRF", Args{}, {{1, bad_m}, {2, bad_n}, {4, bad_lda}}, [&](Args& g, Arrays& x) {
+        getrf(&g.m, &g.n, z(x.a), &g.lda, x.ipiv.data(), &x.info);
+    });
+    expect_order("ZGESV", Args{},
+                 {{1, bad_n}, {2, [](Args& a) { a.k = -1; }}, {4, bad_lda}, {7, bad_ldb}},
                  [&](Args& g, Arrays& x) {
                      gesv(&g.n, &g.k, z(x.a), &g.lda, x.ipiv.data(), z(x.b), &g.ldb, &x.info);
                  });
 }
 
 TEST(CheckOrder, LuInternals) {
-    expect_order("ZGETRF2", Args{}, {{1, bad_m}, {2, bad_n}, {4, bad_lda}},
-                 [](Args& g, Arrays& x) {
-                     qiv::ZGETRF2(&g.m, &g.n, x.a.data(), &g.lda, x.ipiv.data(), &x.info);
-                 });
+    expect_order("ZGETRF2", Args{}, {{1, bad_m}, {2, bad_n}, {4, bad_lda}}, [](Args& g, Arrays& x) {
+        qiv::ZGETRF2(&g.m, &g.n, x.a.data(), &g.lda, x.ipiv.data(), &x.info);
+    });
     // NRHS is k here.
     expect_order("ZGETRS", Args{},
                  {{1, bad_o1}, {2, bad_n}, {3, bad_k}, {5, bad_lda}, {8, bad_ldb}},
@@ -222,7 +225,7 @@ TEST(CheckOrder, ApplyingTheUnitaryFactor) {
     Args legal;
     legal.o1 = "L";
     legal.o2 = "C";
-    const std::vector<Check> qr = {{1, bad_o1}, {2, bad_o2}, {3, bad_m},  {4, bad_n},
+    const std::vector<Check> qr = {{1, bad_o1}, {2, bad_o2},  {3, bad_m},   {4, bad_n},
                                    {5, bad_k},  {7, bad_lda}, {10, bad_ldc}};
     std::vector<Check> qr_work = qr;
     qr_work.push_back({12, bad_lwork});
@@ -235,8 +238,15 @@ TEST(CheckOrder, ApplyingTheUnitaryFactor) {
                     &g.ldc, x.work.data(), &g.lwork, &x.info);
     });
     expect_order("ZUNMHR", legal,
-                 {{1, bad_o1}, {2, bad_o2}, {3, bad_m}, {4, bad_n}, {5, bad_ilo}, {6, bad_ihi},
-                  {8, bad_lda}, {11, bad_ldc}, {13, bad_lwork}},
+                 {{1, bad_o1},
+                  {2, bad_o2},
+                  {3, bad_m},
+                  {4, bad_n},
+                  {5, bad_ilo},
+                  {6, bad_ihi},
+                  {8, bad_lda},
+                  {11, bad_ldc},
+                  {13, bad_lwork}},
                  [](Args& g, Arrays& x) {
                      qiv::ZUNMHR(g.o1, g.o2, &g.m, &g.n, &g.ilo, &g.ihi, x.a.data(), &g.lda,
                                  x.b.data(), x.c.data(), &g.ldc, x.work.data(), &g.lwork, &x.info);
@@ -247,8 +257,7 @@ TEST(CheckOrder, ApplyingTheUnitaryFactor) {
 // the band checks only for the band types.
 TEST(CheckOrder, Zlascl) {
     const auto call = [](Args& g, Arrays& x) {
-        qiv::ZLASCL(g.o1, &g.kl, &g.ku, &g.cfrom, &g.cto, &g.m, &g.n, x.a.data(), &g.lda,
-                    &x.info);
+        qiv::ZLASCL(g.o1, &g.kl, &g.ku, &g.cfrom, &g.cto, &g.m, &g.n, x.a.data(), &g.lda, &x.info);
     };
     const auto bad_cfrom = [](Args& a) { a.cfrom = 0.0; };
     const auto bad_cto = [](Args& a) { a.cto = std::nan(""); };
@@ -262,8 +271,13 @@ TEST(CheckOrder, Zlascl) {
     band.o1 = "B";
     band.lda = 3;
     expect_order("ZLASCL", band,
-                 {{1, bad_o1}, {4, bad_cfrom}, {5, bad_cto}, {6, bad_m}, {7, bad_n},
-                  {2, [](Args& a) { a.kl = -1; }}, {3, [](Args& a) { a.ku = -1; }},
+                 {{1, bad_o1},
+                  {4, bad_cfrom},
+                  {5, bad_cto},
+                  {6, bad_m},
+                  {7, bad_n},
+                  {2, [](Args& a) { a.kl = -1; }},
+                  {3, [](Args& a) { a.ku = -1; }},
                   {9, bad_lda}},
                  call);
 }

@@ -30,8 +30,8 @@ Call zgetrf_call(void* fn, int n, Rng* rng) {
                 {"IPIV", Elem::integer, std::min(m, cols), 1, false, false}};
     c.run = [fn, m, cols](void* const* p, const int* ld) {
         int info = -99;
-        reinterpret_cast<decltype(&qivlapackdll2_zgetrf)>(fn)(&m, &cols, z(p[0]), &ld[0],
-                                                              i32(p[1]), &info);
+        reinterpret_cast<decltype(&qivlapackdll2_zgetrf)>(fn)(&m, &cols, z(p[0]), &ld[0], i32(p[1]),
+                                                              &info);
         return info;
     };
     return c;
@@ -80,8 +80,8 @@ Call zgeev_call(void* fn, int n, Rng* rng) {
         int info = -99;
         const char jl[2] = {jobvl, 0}, jr[2] = {jobvr, 0};
         reinterpret_cast<ZgeevFn*>(fn)(jl, jr, &n, z(p[0]), &ld[0], z(p[1]), z(p[2]), &ld[2],
-                                       z(p[3]), &ld[3], z(p[4]), &lwork,
-                                       static_cast<double*>(p[5]), &info);
+                                       z(p[3]), &ld[3], z(p[4]), &lwork, static_cast<double*>(p[5]),
+                                       &info);
         return info;
     };
     return c;

@@ -24,7 +24,6 @@ using namespace reltest;
 
 class GuardPages : public ::testing::Test {
    protected:
-
     // Runs c in the given placements and compares each with ordinary storage.
     void check(const Call& c, std::uint64_t seed, const std::vector<std::pair<Guard, int>>& modes) {
         HeapPlacement heap(1);
@@ -86,9 +85,9 @@ TEST_F(GuardPages, HarnessCatchesStrayAccesses) {
         c.label = "stray access";
         c.arrays = {{"A", Elem::complex, 5, 3, true, true}};
         c.run = [=](void* const* p, const int* ld) {
-            volatile double* e = static_cast<double*>(p[0]) +
-                                 2 * (static_cast<std::int64_t>(i - 1) +
-                                      static_cast<std::int64_t>(j - 1) * ld[0]);
+            volatile double* e =
+                static_cast<double*>(p[0]) +
+                2 * (static_cast<std::int64_t>(i - 1) + static_cast<std::int64_t>(j - 1) * ld[0]);
             if (write)
                 *e = 1.0;
             else
@@ -148,8 +147,8 @@ TEST_F(GuardPages, FastKernels) {
     // 128-row groups and 192/256-element pieces; the level-2 chunk of 1024),
     // and empty shapes, which must touch nothing.
     const std::vector<std::array<int, 3>> gemm =
-        small ? std::vector<std::array<int, 3>>{{1, 1, 1},   {9, 13, 7},    {337, 3, 97},
-                                                {17, 169, 73}, {0, 5, 3},   {4, 5, 0}}
+        small ? std::vector<std::array<int, 3>>{{1, 1, 1},     {9, 13, 7}, {337, 3, 97},
+                                                {17, 169, 73}, {0, 5, 3},  {4, 5, 0}}
               : std::vector<std::array<int, 3>>{{1, 1, 1},    {9, 13, 7},    {257, 5, 129},
                                                 {337, 3, 97}, {17, 169, 73}, {33, 97, 129},
                                                 {0, 5, 3},    {4, 0, 3},     {4, 5, 0}};
@@ -159,8 +158,8 @@ TEST_F(GuardPages, FastKernels) {
                                                 {257, 3}, {3, 257}, {40, 40}, {0, 3},   {3, 0}};
     const std::vector<std::array<int, 2>> level2 =
         small ? std::vector<std::array<int, 2>>{{1, 1}, {33, 17}, {1030, 3}, {3, 0}}
-              : std::vector<std::array<int, 2>>{{1, 1},    {7, 5},   {33, 17}, {100, 64},
-                                                {3, 200},  {1030, 3}, {0, 3},  {3, 0}};
+              : std::vector<std::array<int, 2>>{{1, 1},   {7, 5},    {33, 17}, {100, 64},
+                                                {3, 200}, {1030, 3}, {0, 3},   {3, 0}};
     for (const KernelTarget& t : kernel_targets()) {
         sweep(gemm_calls(t, gemm, 11), 100);
         if (HasFatalFailure()) return;

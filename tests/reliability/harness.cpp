@@ -3,10 +3,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -43,7 +42,8 @@ namespace {
 constexpr std::uint64_t kSentinel = 0x7ff5a5a5a5a5a5a5ull;
 
 unsigned char sentinel_byte(const unsigned char* addr) {
-    return static_cast<unsigned char>(kSentinel >> (8 * (reinterpret_cast<std::uintptr_t>(addr) % 8)));
+    return static_cast<unsigned char>(kSentinel >>
+                                      (8 * (reinterpret_cast<std::uintptr_t>(addr) % 8)));
 }
 
 void paint(unsigned char* lo, std::size_t len) {

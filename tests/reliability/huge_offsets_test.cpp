@@ -55,11 +55,12 @@ class HugeOffsets : public ::testing::Test {
 
     void report() {
         for (const auto& [name, r] : reach_) {
-            std::printf("[ figures  ] %s: element offsets up to %lld (2^%.2f), byte offsets up to "
-                        "%lld (2^%.2f)\n",
-                        name.c_str(), static_cast<long long>(r.elements),
-                        std::log2(static_cast<double>(r.elements)),
-                        static_cast<long long>(r.bytes), std::log2(static_cast<double>(r.bytes)));
+            std::printf(
+                "[ figures  ] %s: element offsets up to %lld (2^%.2f), byte offsets up to "
+                "%lld (2^%.2f)\n",
+                name.c_str(), static_cast<long long>(r.elements),
+                std::log2(static_cast<double>(r.elements)), static_cast<long long>(r.bytes),
+                std::log2(static_cast<double>(r.bytes)));
             EXPECT_GT(r.elements, std::int64_t{1} << 31) << name;
             EXPECT_GT(r.bytes, std::int64_t{1} << 32) << name;
         }

@@ -5,12 +5,12 @@
 #include <limits>
 
 #include "frame/complex.h"
-#include "kernels/gemm.h"
 #include "kernels/engines/gemm/engine.h"
-#include "kernels/matvec.h"
 #include "kernels/engines/matvec/engine.h"
-#include "kernels/trmat.h"
 #include "kernels/engines/trmat/engine.h"
+#include "kernels/gemm.h"
+#include "kernels/matvec.h"
+#include "kernels/trmat.h"
 
 namespace reltest {
 
@@ -109,9 +109,19 @@ std::vector<Call> gemm_calls(const KernelTarget& t, const std::vector<std::array
                         qiv::ZGEMM(ta, tb, &m, &n, &k, &alpha, zp(p[0]), &ld[0], zp(p[1]), &ld[1],
                                    &beta, zp(p[2]), &ld[2]);
                     } else {
-                        const qiv::GemmArgs g{op_of<qiv::GemmOp>(ta), op_of<qiv::GemmOp>(tb),
-                                              m, n, k, alpha, zp(p[0]), ld[0], zp(p[1]), ld[1],
-                                              beta, zp(p[2]), ld[2]};
+                        const qiv::GemmArgs g{op_of<qiv::GemmOp>(ta),
+                                              op_of<qiv::GemmOp>(tb),
+                                              m,
+                                              n,
+                                              k,
+                                              alpha,
+                                              zp(p[0]),
+                                              ld[0],
+                                              zp(p[1]),
+                                              ld[1],
+                                              beta,
+                                              zp(p[2]),
+                                              ld[2]};
                         qiv::gemm_engine(t.isa, g);
                     }
                     return 0;
@@ -155,10 +165,11 @@ std::vector<Call> trmat_calls(const KernelTarget& t, const std::vector<std::arra
                                                                       &n, &alpha, zp(p[0]), &ld[0],
                                                                       zp(p[1]), &ld[1]);
                                 } else {
-                                    const qiv::TrmatArgs g{left,  upper,    op_of<qiv::TrOp>(trans),
-                                                           unit,  m,        n,
-                                                           alpha, zp(p[0]), ld[0],
-                                                           zp(p[1]), ld[1]};
+                                    const qiv::TrmatArgs g{
+                                        left,     upper,    op_of<qiv::TrOp>(trans),
+                                        unit,     m,        n,
+                                        alpha,    zp(p[0]), ld[0],
+                                        zp(p[1]), ld[1]};
                                     if (solve) {
                                         qiv::trsm_engine(t.isa, g);
                                     } else {
@@ -199,16 +210,16 @@ std::vector<Call> level2_calls(const KernelTarget& t, const std::vector<std::arr
                     qiv::ZGEMV(trans, &m, &n, &alpha, zp(p[0]), &ld[0], zp(p[1]), &incx, &beta,
                                zp(p[2]), &incy);
                 } else {
-                    const qiv::GemvArgs g{op_of<qiv::MvOp>(trans),
-                                          m,
-                                          n,
-                                          alpha,
-                                          zp(p[0]),
-                                          ld[0],
-                                          qiv::walk(static_cast<const zcomplex*>(zp(p[1])), lenx,
-                                                    incx),
-                                          beta,
-                                          qiv::walk(zp(p[2]), leny, incy)};
+                    const qiv::GemvArgs g{
+                        op_of<qiv::MvOp>(trans),
+                        m,
+                        n,
+                        alpha,
+                        zp(p[0]),
+                        ld[0],
+                        qiv::walk(static_cast<const zcomplex*>(zp(p[1])), lenx, incx),
+                        beta,
+                        qiv::walk(zp(p[2]), leny, incy)};
                     qiv::gemv_engine(t.isa, g);
                 }
                 return 0;
@@ -273,9 +284,9 @@ std::vector<Call> level2_calls(const KernelTarget& t, const std::vector<std::arr
                                 (solve ? qiv::ZTRSV : qiv::ZTRMV)(uplo, trans, diag, &nn, zp(p[0]),
                                                                   &ld[0], zp(p[1]), &incx);
                             } else {
-                                const qiv::TrmvArgs g{upper, op_of<qiv::MvOp>(trans), unit,
-                                                      nn,    zp(p[0]),                ld[0],
-                                                      qiv::walk(zp(p[1]), nn, incx)};
+                                const qiv::TrmvArgs g{
+                                    upper, op_of<qiv::MvOp>(trans),      unit, nn, zp(p[0]),
+                                    ld[0], qiv::walk(zp(p[1]), nn, incx)};
                                 (solve ? qiv::trsv_engine : qiv::trmv_engine)(t.isa, g);
                             }
                             return 0;

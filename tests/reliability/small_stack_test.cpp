@@ -67,8 +67,8 @@ void* thread_body(void* arg) {
 // mark. Must run in a child process: an overflow faults.
 StackRun run_on_painted_stack(std::size_t size, const Call* call, std::uint64_t seed) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                        -1, 0);
+    void* region =
+        mmap(nullptr, size + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (region == MAP_FAILED) std::abort();
     unsigned char* const stack = static_cast<unsigned char*>(region) + page;
     mprotect(region, page, PROT_NONE);
@@ -103,9 +103,8 @@ TEST(SmallStack, EveryExportAtOrder1000FitsIn128KiB) {
     // What the thread itself needs before any call: its descriptor and
     // thread-local storage, which the runtime places at the top of the
     // stack buffer, and the thread start.
-    const auto base = qivtest::run_in_child([] {
-        std::printf("used %zu\n", run_on_painted_stack(kStack, nullptr, 0).used);
-    });
+    const auto base = qivtest::run_in_child(
+        [] { std::printf("used %zu\n", run_on_painted_stack(kStack, nullptr, 0).used); });
     const std::size_t baseline = used_from(base.out);
     ASSERT_GT(baseline, 0u) << base.out;
 
@@ -142,9 +141,10 @@ TEST(SmallStack, EveryExportAtOrder1000FitsIn128KiB) {
         EXPECT_EQ(small.out.rfind("used ", 0), 0u) << small.out;
         EXPECT_EQ(small.out.find(" differs"), std::string::npos) << small.out;
 
-        std::printf("[ figures  ] %s: stack high-water mark %zu bytes (%zu for the thread itself, "
-                    "%zu for the call); works on a %zu-byte stack\n",
-                    call.label.c_str(), used, baseline, used - baseline, tight);
+        std::printf(
+            "[ figures  ] %s: stack high-water mark %zu bytes (%zu for the thread itself, "
+            "%zu for the call); works on a %zu-byte stack\n",
+            call.label.c_str(), used, baseline, used - baseline, tight);
     }
 }
 

@@ -18,7 +18,7 @@ namespace qiv {
 
 namespace {
 
-constexpr double sclfac = 2.0;  // radix of the scaling
+constexpr double sclfac = 2.0;   // radix of the scaling
 constexpr double factor = 0.95;  // relative norm reduction that makes a scaling worthwhile
 
 // True when row i of A is zero in columns 1..l apart from the diagonal.

@@ -321,9 +321,9 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 const View Z{z, *ldz};
                 if (mtop <= mbot && ILOZ <= IHIZ) {
                     refl3_chain(best_isa(),
-                                Refl3ChainArgs{IHIZ - ILOZ + 1, &Z(ILOZ, krcol + 2 * (mbot - 1) + 1),
-                                               1, Z.ld, mbot - mtop + 1, v + at(1, mbot, LDV), -LDV,
-                                               0, 0, false});
+                                Refl3ChainArgs{
+                                    IHIZ - ILOZ + 1, &Z(ILOZ, krcol + 2 * (mbot - 1) + 1), 1, Z.ld,
+                                    mbot - mtop + 1, v + at(1, mbot, LDV), -LDV, 0, 0, false});
                 }
             }
         }

@@ -29,8 +29,7 @@ inline double max_of(double u, double v) { return max_nan_second(u, v); }
 
 // The rotation for F, G in a range where (scaled) squares neither overflow
 // nor underflow; f2 = |F|^2, h2 = |F|^2 + |G|^2 as given.
-void rotation(zcomplex f, zcomplex g, double f2, double h2, double* c, zcomplex* s,
-              zcomplex* r) {
+void rotation(zcomplex f, zcomplex g, double f2, double h2, double* c, zcomplex* s, zcomplex* r) {
     if (f2 >= h2 * safmin) {
         *c = std::sqrt(f2 / h2);
         *r = div_real(f, *c);

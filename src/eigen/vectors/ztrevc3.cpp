@@ -242,8 +242,8 @@ void ZTREVC3(const char* side, const char* howmny, const int* select, const int*
                         const int len = j - 1;
                         rwork[j - 1] = DZASUM(&len, &T(ki + 1, ki + j), &ione);
                     }
-                    ZLATRS("Upper", "Conjugate transpose", "Non-unit", "Y", &nt,
-                           &T(ki + 1, ki + 1), ldt, &W(ki + 1, iv), &scale, rwork, info);
+                    ZLATRS("Upper", "Conjugate transpose", "Non-unit", "Y", &nt, &T(ki + 1, ki + 1),
+                           ldt, &W(ki + 1, iv), &scale, rwork, info);
                     leading_column_norms(nt, t, LDT, rwork);
                 }
                 W(ki, iv) = zc(scale, 0.0);

@@ -132,8 +132,22 @@ TEST(Zgebal, PassOrderFixesTheRecordedInterchanges) {
     EXPECT_TRUE(hhtest::same_block(br.a, replay(rows, br)));
 
     // Columns 2 and 4 isolated, no row.
-    const Mat cols = from_rows(4, {{1, 0}, o, {2, 0}, o, {3, 0}, {4, 1}, {5, 0}, o,  //
-                                   {6, 0}, o, {7, -1}, o, {8, 0}, o, {9, 0}, {1, 2}});
+    const Mat cols = from_rows(4, {{1, 0},
+                                   o,
+                                   {2, 0},
+                                   o,
+                                   {3, 0},
+                                   {4, 1},
+                                   {5, 0},
+                                   o,  //
+                                   {6, 0},
+                                   o,
+                                   {7, -1},
+                                   o,
+                                   {8, 0},
+                                   o,
+                                   {9, 0},
+                                   {1, 2}});
     const Balanced bc = balance("B", cols);
     EXPECT_EQ(bc.ilo, 3);
     EXPECT_EQ(bc.ihi, 4);
@@ -231,8 +245,8 @@ TEST(Zgebak, IntertwinesOriginalAndBalancedMatrix) {
                 const Mat op_b = right ? b.a : hhtest::conj_transpose(b.a);
                 auto back = [&](Mat v) {
                     int info = -99;
-                    qiv::ZGEBAK(job, side, &n, &b.ilo, &b.ihi, b.scale.data(), &m, v.data(),
-                                &v.ld, &info);
+                    qiv::ZGEBAK(job, side, &n, &b.ilo, &b.ihi, b.scale.data(), &m, v.data(), &v.ld,
+                                &info);
                     EXPECT_EQ(info, 0);
                     return v;
                 };

@@ -139,8 +139,8 @@ Rotation lartg(zcomplex f, zcomplex g) {
 
 TEST(Zlartg, WorkedValues) {
     const double inf = std::numeric_limits<double>::infinity();
-    for (zcomplex f : {zcomplex{0.0, 0.0}, zcomplex{1.0, -2.0}, zcomplex{qnan, 1.0},
-                       zcomplex{-inf, 0.0}}) {
+    for (zcomplex f :
+         {zcomplex{0.0, 0.0}, zcomplex{1.0, -2.0}, zcomplex{qnan, 1.0}, zcomplex{-inf, 0.0}}) {
         const Rotation rot = lartg(f, zcomplex{0.0, -0.0});
         EXPECT_EQ(rot.c, 1.0);
         EXPECT_TRUE(same_bits(rot.s, zcomplex{0.0, 0.0}));
@@ -171,7 +171,8 @@ TEST(Zlartg, ExtremeMagnitudesGiveAnExactRotation) {
     std::vector<zcomplex> dirs = {{1.0, 0.0}, {0.0, -1.0}, {0.75, -0.5}};
     for (int i = 0; i < 3; ++i) dirs.push_back(rng.z());
     auto make = [](zcomplex d, int e) {
-        return e == zero_f ? zcomplex{0.0, 0.0} : zcomplex{std::ldexp(d.re, e), std::ldexp(d.im, e)};
+        return e == zero_f ? zcomplex{0.0, 0.0}
+                           : zcomplex{std::ldexp(d.re, e), std::ldexp(d.im, e)};
     };
     double worst_norm = 0.0, worst_res = 0.0;
     for (int ef : exps)

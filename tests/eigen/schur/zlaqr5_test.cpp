@@ -340,8 +340,10 @@ TEST(Zlaqr5, SweepMatchesPlainReflectorLoopsBitForBit) {
             const Output fast = run(c, in), plain = run(c, in, true);
             for (int j = 1; j <= c.n; ++j)
                 for (int i = 1; i <= c.n; ++i) {
-                    ASSERT_TRUE(same_bits(fast.h(i, j), plain.h(i, j))) << c.str() << " H " << i << "," << j;
-                    ASSERT_TRUE(same_bits(fast.z(i, j), plain.z(i, j))) << c.str() << " Z " << i << "," << j;
+                    ASSERT_TRUE(same_bits(fast.h(i, j), plain.h(i, j)))
+                        << c.str() << " H " << i << "," << j;
+                    ASSERT_TRUE(same_bits(fast.z(i, j), plain.z(i, j)))
+                        << c.str() << " Z " << i << "," << j;
                 }
         }
     }

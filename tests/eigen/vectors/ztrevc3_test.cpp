@@ -366,7 +366,8 @@ TEST(Ztrevc3, LeftVectorsFollowTheLeadingNormsWhereTheyGiveFiniteResults) {
                     t(i, j) = qiv::scale(std::pow(10.0, (j - 2 * i) % 9), t(i, j));
                 if (variant == 2) {
                     t(j, j) = zcomplex{static_cast<double>(j % 3), 0};
-                    for (int i = 1; i < j; ++i) t(i, j) = qiv::scale(std::pow(10.0, 8 - j), t(i, j));
+                    for (int i = 1; i < j; ++i)
+                        t(i, j) = qiv::scale(std::pow(10.0, 8 - j), t(i, j));
                 }
             }
             const Vectors r = trevc('L', 'A', {}, t, nan_mat(n, n), nan_mat(n, n), 2 * n);

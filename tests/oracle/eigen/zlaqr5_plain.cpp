@@ -114,11 +114,12 @@ void deflate_in_sweep(View h, int k, const Limits& lim) {
 
 }  // namespace
 
-void zlaqr5_plain(const int* wantt, const int* wantz, const int* kacc22, const int* n, const int* ktop,
-            const int* kbot, const int* nshfts, const zcomplex* s, zcomplex* h, const int* ldh,
-            const int* iloz, const int* ihiz, zcomplex* z, const int* ldz, zcomplex* v,
-            const int* ldv, zcomplex* u, const int* ldu, const int* nv, zcomplex* wv,
-            const int* ldwv, const int* nh, zcomplex* wh, const int* ldwh) {
+void zlaqr5_plain(const int* wantt, const int* wantz, const int* kacc22, const int* n,
+                  const int* ktop, const int* kbot, const int* nshfts, const zcomplex* s,
+                  zcomplex* h, const int* ldh, const int* iloz, const int* ihiz, zcomplex* z,
+                  const int* ldz, zcomplex* v, const int* ldv, zcomplex* u, const int* ldu,
+                  const int* nv, zcomplex* wv, const int* ldwv, const int* nh, zcomplex* wh,
+                  const int* ldwh) {
     const int N = *n, KTOP = *ktop, KBOT = *kbot, NSHFTS = *nshfts;
     if (NSHFTS < 2 || KTOP >= KBOT) return;
 

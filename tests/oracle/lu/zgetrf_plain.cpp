@@ -8,8 +8,8 @@
 #include "env/tuning.h"
 #include "frame/complex.h"
 #include "kernels/vector.h"
-#include "oracle/lu/lu_plain.h"
 #include "oracle/gemm/gemm_plain.h"
+#include "oracle/lu/lu_plain.h"
 #include "oracle/trmat/trmat_plain.h"
 
 namespace qivoracle {

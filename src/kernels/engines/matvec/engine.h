@@ -23,8 +23,8 @@
 #include <cstddef>
 
 #include "frame/types.h"
-#include "kernels/vector.h"
 #include "kernels/simd/isa.h"
+#include "kernels/vector.h"
 
 namespace qiv {
 

@@ -38,11 +38,11 @@
 #error "include inside an instruction-set region (simd/target_<isa>.h)"
 #endif
 
-#include "kernels/engines/trmat/tiles.h"
 #include "kernels/engines/trmat/left_n.h"
 #include "kernels/engines/trmat/left_t.h"
 #include "kernels/engines/trmat/left_t_lower.h"
 #include "kernels/engines/trmat/right.h"
+#include "kernels/engines/trmat/tiles.h"
 
 namespace qiv {
 namespace {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "frame/complex.h"
-#include "kernels/simd/isa.h"
-#include "kernels/matvec.h"
 #include "kernels/engines/matvec/engine.h"
+#include "kernels/matvec.h"
+#include "kernels/simd/isa.h"
 #include "oracle/matvec/matvec_plain.h"
 #include "support/matrix.h"
 #include "support/special_values.h"
