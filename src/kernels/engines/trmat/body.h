@@ -38,11 +38,14 @@
 #error "include inside an instruction-set region (simd/target_<isa>.h)"
 #endif
 
+// The tiles come first: the solve and multiply bodies are built on them.
+// clang-format off
+#include "kernels/engines/trmat/tiles.h"
 #include "kernels/engines/trmat/left_n.h"
 #include "kernels/engines/trmat/left_t.h"
 #include "kernels/engines/trmat/left_t_lower.h"
 #include "kernels/engines/trmat/right.h"
-#include "kernels/engines/trmat/tiles.h"
+// clang-format on
 
 namespace qiv {
 namespace {
