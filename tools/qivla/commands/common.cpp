@@ -72,6 +72,11 @@ void module_json(JsonWriter& j, const q::Module& lib) {
     j.key("isa").value(kernel_isa());
 }
 
+void matrix_and_module_text(std::ostream& out, const MatrixFile& m, const q::Module& lib) {
+    out << describe(m) << "\n";
+    out << "module: " << lib.path() << " (kernels: " << kernel_isa() << ")\n";
+}
+
 void matrix_columns_json(JsonWriter& j, const q::Matrix& a, int cols) {
     j.begin_array();
     for (int c = 0; c < cols; ++c) {

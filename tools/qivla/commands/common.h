@@ -75,6 +75,8 @@ void require_square(const MatrixFile& m, const std::string& what);
 std::string describe(const MatrixFile& m);
 void matrix_json(JsonWriter& j, const MatrixFile& m);
 void module_json(JsonWriter& j, const q::Module& lib);
+// The text report's first lines: the matrix, then the module and its kernels.
+void matrix_and_module_text(std::ostream& out, const MatrixFile& m, const q::Module& lib);
 void matrix_columns_json(JsonWriter& j, const q::Matrix& a, int cols);
 
 // The nonzero entries of a matrix, column by column: products with them cost

@@ -246,8 +246,7 @@ int cmd_eig(const Args& args, const std::string& file, const Context& ctx) {
         return status;
     }
 
-    out << describe(m) << "\n";
-    out << "module: " << ctx.lib.path() << " (kernels: " << kernel_isa() << ")\n";
+    matrix_and_module_text(out, m, ctx.lib);
     out << "INFO = " << r.info << ": " << r.explanation << "\n";
     out << "time: " << fmt("%.3f", seconds) << " s for " << n << " eigenvalues"
         << (which == "none"   ? ""

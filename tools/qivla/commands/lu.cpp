@@ -117,8 +117,7 @@ int cmd_lu(const Args& args, const Context& ctx) {
         out << j.str() << "\n";
         return status;
     }
-    out << describe(m) << "\n";
-    out << "module: " << ctx.lib.path() << " (kernels: " << kernel_isa() << ")\n";
+    matrix_and_module_text(out, m, ctx.lib);
     out << "INFO = " << r.info << ": " << explanation << "\n";
     out << "time: " << fmt("%.3f", seconds) << " s\n";
     if (k == 0) return status;

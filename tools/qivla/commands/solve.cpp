@@ -121,8 +121,7 @@ int cmd_solve(const Args& args, const Context& ctx) {
         return r.info == 0 ? status_ok : status_numerical;
     }
 
-    out << describe(m) << "\n";
-    out << "module: " << ctx.lib.path() << " (kernels: " << kernel_isa() << ")\n";
+    matrix_and_module_text(out, m, ctx.lib);
     out << "right-hand side: "
         << (ones ? "b = A*(1, ..., 1), so the exact solution is x = (1, ..., 1)"
                  : escaped(bfile.path) + " (" + std::to_string(nrhs) + " column" +
