@@ -1,6 +1,14 @@
 // Blocked right-looking LU factorisation with partial pivoting: panels of the
 // tuned block size are factored by ZGETRF2, the trailing matrix is updated by
 // ZTRSM and ZGEMM.
+//
+// Each panel's interchanges also apply to the columns on its left. Those
+// columns hold finished multipliers that nothing reads again, and an
+// interchange only moves values, so they are swapped once at the end: each
+// finished panel's columns receive the interchanges of all later panels, in
+// the same order as if they had been applied panel after panel. The array
+// is the same; each of those columns is read once instead of once per later
+// panel, and ZLASWP's column-at-a-time order keeps it in cache meanwhile.
 #include "env/tuning.h"
 #include "frame/xerbla.h"
 #include "kernels/gemm.h"
@@ -46,11 +54,7 @@ void ZGETRF(const int* m, const int* n, zcomplex* a, const int* lda, int* ipiv, 
         const int last = (*m < j + jb - 1) ? *m : j + jb - 1;
         for (int i = j; i <= last; ++i) ipiv[i - 1] += j - 1;
 
-        // Apply the interchanges to the columns on the left.
-        const int left = j - 1;
         const int k2 = j + jb - 1;
-        ZLASWP(&left, a, lda, &j, &k2, ipiv, &inc);
-
         if (j + jb <= *n) {
             const int right = *n - j - jb + 1;
             ZLASWP(&right, a + at(1, j + jb, ld), lda, &j, &k2, ipiv, &inc);
@@ -65,6 +69,12 @@ void ZGETRF(const int* m, const int* n, zcomplex* a, const int* lda, int* ipiv, 
                       a + at(j + jb, j + jb, ld), lda);
             }
         }
+    }
+
+    // The interchanges of the later panels, applied to each finished panel.
+    for (int j = 1; j + nb <= mn; j += nb) {
+        const int k1 = j + nb;
+        ZLASWP(&nb, a + at(1, j, ld), lda, &k1, &mn, ipiv, &inc);
     }
 }
 
