@@ -24,6 +24,12 @@ zcomplex ZDOTC(const int* n, const zcomplex* zx, const int* incx, const zcomplex
                const int* incy);
 zcomplex ZDOTU(const int* n, const zcomplex* zx, const int* incx, const zcomplex* zy,
                const int* incy);
+// ZDOTC (conj) or ZDOTU of each of ncols columns of A with x, continued from
+// acc: acc[c] := acc[c] + sum over i = 0 ... m-1, in that order, of
+// op(A(i, c))*x(i). From acc[c] = 0 each equals the single dot product bit for
+// bit; several columns are accumulated at once. x contiguous.
+void zdot_columns(bool conj, int m, int ncols, const zcomplex* a, int lda, const zcomplex* x,
+                  zcomplex* acc);
 void ZSCAL(const int* n, const zcomplex* za, zcomplex* zx, const int* incx);
 void ZDSCAL(const int* n, const double* da, zcomplex* zx, const int* incx);
 void DSCAL(const int* n, const double* da, double* dx, const int* incx);

@@ -250,17 +250,47 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
             return times_real(conjg ? conj(A(j, j)) : A(j, j), tscal);
         };
         // x(1:N) = 0, x(j) = 1: a solution of op(A)*x = 0 for a zero pivot.
+        // Upper and transposed: the dot product of column j runs over
+        // x(1:j-1), which stays as it is until x is rescaled. The sums of a
+        // block of columns over the rows before the block are formed together
+        // (each its own chain in row order from zero, as ZDOTC/ZDOTU form it),
+        // and column j adds the rows of the block before it. Rescaling x
+        // makes those partial sums stale: the next dot product starts a new
+        // block, narrower after each such loss so that frequent rescaling
+        // costs no more than single dot products.
+        constexpr int kHeadBlock = 16;
+        zcomplex head[kHeadBlock];
+        int head_j0 = 0, head_end = 0, head_width = kHeadBlock;
+        auto stale_heads = [&] {
+            if (head_end != 0) head_width = std::max(1, head_width / 2);
+            head_end = 0;
+        };
+        auto dot_upper = [&](int j) -> zcomplex {
+            if (j >= head_end) {
+                if (head_end != 0) head_width = std::min(kHeadBlock, head_width * 2);
+                head_j0 = j;
+                head_end = std::min(N + 1, j + head_width);
+                for (int c = 0; c < head_end - j; ++c) head[c] = zc(0.0, 0.0);
+                zdot_columns(conjg, j - 1, head_end - j, &A(1, j), LDA, x, head);
+            }
+            zcomplex sum = head[j - head_j0];
+            for (int i = head_j0; i < j; ++i)
+                sum = sum + (conjg ? conj(A(i, j)) : A(i, j)) * x[i - 1];
+            return sum;
+        };
         auto null_vector = [&](int j) {
             for (int i = 1; i <= N; ++i) x[i - 1] = zc(0.0, 0.0);
             x[j - 1] = zc(1.0, 0.0);
             *scale = 0.0;
             xmax = 0.0;
+            stale_heads();
         };
         // Scales x, SCALE and the bound XMAX by rec.
         auto rescale = [&](double rec) {
             scale_x(rec);
             *scale = *scale * rec;
             xmax = xmax * rec;
+            stale_heads();
         };
         // x(j) = x(j) / TJJS, with x scaled down first where the quotient
         // could overflow; a zero (or NaN) diagonal element gives the null
@@ -338,9 +368,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                 zcomplex csumj = zc(0.0, 0.0);
                 if (is_one(uscal)) {
                     if (upper) {
-                        const int len = j - 1;
-                        csumj = conjg ? ZDOTC(&len, &A(1, j), &ione, x, &ione)
-                                      : ZDOTU(&len, &A(1, j), &ione, x, &ione);
+                        csumj = dot_upper(j);
                     } else if (j < N) {
                         const int len = N - j;
                         csumj = conjg ? ZDOTC(&len, &A(j + 1, j), &ione, &x[j], &ione)

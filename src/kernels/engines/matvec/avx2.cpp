@@ -31,6 +31,10 @@ template <>
 void trsv_engine_on<Isa::avx2>(const TrmvArgs& t) {
     trsv_run<Avx2Ops>(t);
 }
+template <>
+void dots_engine_on<Isa::avx2>(const DotsArgs& d) {
+    dots_run<Avx2Ops>(d);
+}
 
 }  // namespace qiv
 

@@ -31,6 +31,10 @@ template <>
 void trsv_engine_on<Isa::avx512>(const TrmvArgs& t) {
     trsv_run<Avx512Ops>(t);
 }
+template <>
+void dots_engine_on<Isa::avx512>(const DotsArgs& d) {
+    dots_run<Avx512Ops>(d);
+}
 
 }  // namespace qiv
 

@@ -31,6 +31,10 @@ template <>
 void trsv_engine_on<Isa::baseline>(const TrmvArgs& t) {
     trsv_run<Sse2Ops>(t);
 }
+template <>
+void dots_engine_on<Isa::baseline>(const DotsArgs& d) {
+    dots_run<Sse2Ops>(d);
+}
 
 }  // namespace qiv
 

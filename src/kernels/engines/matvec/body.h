@@ -188,6 +188,21 @@ void dot_run(bool conj, const zcomplex* a, idx lda, int ncols, int i0, int nrows
     }
 }
 
+// Several dot products with one contiguous vector, continued from acc, in
+// groups of the register columns of dot_cols.
+template <class O>
+void dots_run(const DotsArgs& d) {
+    constexpr int NB = Groups<O>::GD * O::CW;
+    alignas(64) zcomplex acc[NB];
+    for (int c0 = 0; c0 < d.ncols; c0 += NB) {
+        const int nc = imin(NB, d.ncols - c0);
+        for (int c = 0; c < NB; ++c) acc[c] = c < nc ? d.acc[c0 + c] : zcomplex{0.0, 0.0};
+        dot_run<O, false>(d.conj, d.a + static_cast<idx>(c0) * d.lda, d.lda, nc, 0, d.m, 1, d.x, 1,
+                          acc);
+        for (int c = 0; c < nc; ++c) d.acc[c0 + c] = acc[c];
+    }
+}
+
 // ---------------------------------------------------------------------------
 // ZGEMV.
 

@@ -20,4 +20,8 @@ void trsv_engine(Isa isa, const TrmvArgs& t) {
     with_isa(isa, [&](auto s) { trsv_engine_on<decltype(s)::isa>(t); });
 }
 
+void dots_engine(Isa isa, const DotsArgs& d) {
+    with_isa(isa, [&](auto s) { dots_engine_on<decltype(s)::isa>(d); });
+}
+
 }  // namespace qiv

@@ -84,6 +84,20 @@ struct TrmvArgs {
     MvVec x;
 };
 
+// Several dot products with one vector, each continued from the value in
+// acc: acc[c] := acc[c] + op(A(0, c))*x(0) + op(A(1, c))*x(1) + ... +
+// op(A(m-1, c))*x(m-1), added in that order, op conjugating when conj is
+// set; x contiguous, m, ncols >= 0. From acc[c] = 0 this is ZDOTC (ZDOTU) of
+// column c with x, bit for bit.
+struct DotsArgs {
+    bool conj;
+    int m, ncols;
+    const zcomplex* a;
+    int lda;
+    const zcomplex* x;
+    zcomplex* acc;
+};
+
 // Upper bound on the stack scratch of one engine call, in bytes.
 constexpr std::size_t matvec_engine_stack_bound = 48 * 1024;
 
@@ -93,6 +107,7 @@ void gemv_engine(Isa isa, const GemvArgs& g);
 void gerc_engine(Isa isa, const GercArgs& g);
 void trmv_engine(Isa isa, const TrmvArgs& t);
 void trsv_engine(Isa isa, const TrmvArgs& t);
+void dots_engine(Isa isa, const DotsArgs& d);
 
 // The engines compiled for instruction set I (explicit specialisations in
 // engines/matvec/<set>.cpp, the unit compiled for that set).
@@ -104,5 +119,7 @@ template <Isa I>
 void trmv_engine_on(const TrmvArgs& t);
 template <Isa I>
 void trsv_engine_on(const TrmvArgs& t);
+template <Isa I>
+void dots_engine_on(const DotsArgs& d);
 
 }  // namespace qiv

@@ -286,6 +286,33 @@ TEST_P(Level2Fast, TriangularLargerSizes) {
     tr_all({600}, 1, 6);
 }
 
+// Several dot products at once, each continued from its own start value: each
+// column's chain equals the single ZDOTC/ZDOTU loop over its rows in order.
+TEST_P(Level2Fast, DotsContinueEachColumnsChain) {
+    Rng rng(11);
+    for (int r = 0; r < 120; ++r) {
+        const int m = rng.below(4) == 0 ? rng.below(9) : rng.below(300);
+        const int nc = rng.below(20), lda = std::max(1, m + rng.below(3));
+        const bool conj = rng.below(2) != 0;
+        const Data d = static_cast<Data>(rng.below(3));
+        std::vector<zcomplex> a(static_cast<size_t>(lda) * std::max(nc, 1)), x(std::max(m, 1));
+        for (auto& v : a) v = draw(d, rng, 1.0);
+        for (auto& v : x) v = draw(d, rng, 1.0);
+        std::vector<zcomplex> got(static_cast<size_t>(nc));
+        for (auto& v : got) v = rng.below(2) ? signed_zero(rng) : draw(d, rng, 1.0);
+        std::vector<zcomplex> want = got;
+        for (int c = 0; c < nc; ++c)
+            for (int i = 0; i < m; ++i) {
+                const zcomplex e = a[static_cast<size_t>(i) + static_cast<size_t>(c) * lda];
+                want[c] = want[c] + (conj ? qiv::conj(e) : e) * x[i];
+            }
+        if (m > 0 && nc > 0)
+            qiv::dots_engine(GetParam(),
+                             qiv::DotsArgs{conj, m, nc, a.data(), lda, x.data(), got.data()});
+        ASSERT_EQ(diff(got, want), -1) << "m=" << m << " ncols=" << nc << " conj=" << conj;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, Level2Fast, ::testing::ValuesIn(qiv::all_isas),
                          [](const ::testing::TestParamInfo<Isa>& p) {
                              return std::string(qiv::isa_name(p.param));
