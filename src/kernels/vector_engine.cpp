@@ -1,6 +1,8 @@
 // Dispatch of the vector engine to the bodies of one instruction set.
 #include "kernels/vector_engine.h"
 
+#include <cmath>
+
 namespace qiv {
 
 void zaxpy_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
@@ -19,9 +21,14 @@ int izamax_unit(Isa isa, int n, const zcomplex* x) {
     return with_isa(isa, [&](auto s) { return izamax_unit_on<decltype(s)::isa>(n, x); });
 }
 
-int zaxpy_izamax_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    return with_isa(isa,
-                    [&](auto s) { return zaxpy_izamax_unit_on<decltype(s)::isa>(n, a, x, y); });
+// The largest magnitude among the elements that are not NaN is the one at
+// IZAMAX's index, unless the first element is NaN: nothing compares greater
+// than it, and IZAMAX answers 1.
+double zaxpy_izamax_magnitude(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    const double best =
+        with_isa(isa, [&](auto s) { return zaxpy_max_unit_on<decltype(s)::isa>(n, a, x, y); });
+    const double first = std::fabs(y[0].re) + std::fabs(y[0].im);
+    return first != first ? first : best;
 }
 
 double dzasum_unit(Isa isa, int n, const zcomplex* x) {

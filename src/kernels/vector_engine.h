@@ -108,9 +108,10 @@ void zaxpy_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y);
 void zscal_unit(Isa isa, int n, zcomplex a, zcomplex* x);
 void zdscal_unit(Isa isa, int n, double a, zcomplex* x);
 int izamax_unit(Isa isa, int n, const zcomplex* x);
-// y := y + a*x as ZAXPY (without its quick return), then IZAMAX of the new y,
-// in one pass: n >= 1, x and y apart.
-int zaxpy_izamax_unit(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y);
+// y := y + a*x as ZAXPY (without its quick return), then |Re| + |Im| of the
+// element IZAMAX would pick from the new y: the largest magnitude, or the
+// first element's when that is NaN. One pass; n >= 1, x and y apart.
+double zaxpy_izamax_magnitude(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y);
 double dzasum_unit(Isa isa, int n, const zcomplex* x);
 void zrot_walk(Isa isa, const RotArgs& r);
 void refl3_apply(Isa isa, const Refl3Args& r);
@@ -127,7 +128,7 @@ void zdscal_unit_on(int n, double a, zcomplex* x);
 template <Isa I>
 int izamax_unit_on(int n, const zcomplex* x);
 template <Isa I>
-int zaxpy_izamax_unit_on(int n, zcomplex a, const zcomplex* x, zcomplex* y);
+double zaxpy_max_unit_on(int n, zcomplex a, const zcomplex* x, zcomplex* y);
 template <Isa I>
 double dzasum_unit_on(int n, const zcomplex* x);
 template <Isa I>

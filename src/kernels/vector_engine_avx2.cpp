@@ -42,6 +42,9 @@ struct Avx2Extra {
         best = _mm256_blendv_pd(best, v, m);
         besti = _mm256_blendv_pd(besti, idx, m);
     }
+    // v where it exceeds best, else best (MAX returns its second operand
+    // for a NaN).
+    static V keep_max(V v, V best) { return _mm256_max_pd(v, best); }
 };
 
 }  // namespace
@@ -86,8 +89,8 @@ void refl3_chain_on<Isa::avx2>(const Refl3ChainArgs& r) {
 }
 
 template <>
-int zaxpy_izamax_unit_on<Isa::avx2>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    return zaxpy_izamax_body<Avx2Ops, Avx2Extra>(n, a, x, y);
+double zaxpy_max_unit_on<Isa::avx2>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_max_body<Avx2Ops, Avx2Extra>(n, a, x, y);
 }
 
 }  // namespace qiv

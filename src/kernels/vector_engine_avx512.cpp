@@ -56,6 +56,9 @@ struct Avx512Extra {
         best = _mm512_mask_mov_pd(best, m, v);
         besti = _mm512_mask_mov_pd(besti, m, idx);
     }
+    // v where it exceeds best, else best (MAX returns its second operand
+    // for a NaN).
+    static V keep_max(V v, V best) { return _mm512_mask_max_pd(best, 0xff, v, best); }
 };
 
 }  // namespace
@@ -100,8 +103,8 @@ void refl3_chain_on<Isa::avx512>(const Refl3ChainArgs& r) {
 }
 
 template <>
-int zaxpy_izamax_unit_on<Isa::avx512>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    return zaxpy_izamax_body<Avx512Ops, Avx512Extra>(n, a, x, y);
+double zaxpy_max_unit_on<Isa::avx512>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_max_body<Avx512Ops, Avx512Extra>(n, a, x, y);
 }
 
 }  // namespace qiv

@@ -34,6 +34,9 @@ struct Sse2Extra {
         best = _mm_or_pd(_mm_and_pd(m, v), _mm_andnot_pd(m, best));
         besti = _mm_or_pd(_mm_and_pd(m, idx), _mm_andnot_pd(m, besti));
     }
+    // v where it exceeds best, else best (MAX returns its second operand
+    // for a NaN).
+    static V keep_max(V v, V best) { return _mm_max_pd(v, best); }
 };
 
 }  // namespace
@@ -78,8 +81,8 @@ void refl3_chain_on<Isa::baseline>(const Refl3ChainArgs& r) {
 }
 
 template <>
-int zaxpy_izamax_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
-    return zaxpy_izamax_body<Sse2Ops, Sse2Extra>(n, a, x, y);
+double zaxpy_max_unit_on<Isa::baseline>(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+    return zaxpy_max_body<Sse2Ops, Sse2Extra>(n, a, x, y);
 }
 
 }  // namespace qiv

@@ -8,7 +8,9 @@
 //   G::abs(v): both parts' sign bits cleared;
 //   G::from_lane(upd, old, k): upd in the complex lanes c >= k, old below;
 //   G::keep_greater(v, idx, best, besti): best := v and besti := idx in the
-//     lanes where v > best (ordered: a NaN v never replaces best).
+//     lanes where v > best (ordered: a NaN v never replaces best);
+//   G::keep_max(v, best): v in the lanes where v > best, else best (the same
+//     ordered comparison, without the index).
 // Include inside the instruction-set region, after the wrapper and G.
 #pragma once
 
@@ -159,63 +161,45 @@ typename O::V pair_magnitudes(typename O::V v) {
 
 // ZAXPY's update on interleaved registers, then the magnitude of each new
 // element, |Re| + |Im|, in both of its lanes (the parts added in either order
-// give the same bits), compared lane by lane as in izamax_body. Four sets of
-// lanes (successive registers in turn) keep the comparisons of one register
-// from waiting for those of the previous; each still sees its elements in
-// increasing order.
+// give the same bits), kept where it exceeds the largest so far (a NaN never
+// does). Four sets of lanes (successive registers in turn) keep the
+// comparisons of one register from waiting for those of the previous.
+// Returns the largest magnitude among the new elements that are not NaN,
+// -infinity when every one is NaN.
 template <class O, class G>
-int zaxpy_izamax_body(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
+double zaxpy_max_body(int n, zcomplex a, const zcomplex* x, zcomplex* y) {
     using Z = Vec<O>;
     using V = typename O::V;
     constexpr int CW = O::CW;
     constexpr int K = 4;
     const typename Z::Factor f = Z::factor(a);
-    alignas(64) double lane[2 * CW];
-    for (int c = 0; c < 2 * CW; ++c) lane[c] = static_cast<double>(c / 2 + 1);
-    const V idx0 = O::load(lane);
     const V none = O::set1(-HUGE_VAL);
-    V best[K], besti[K], idx[K];
-    for (int k = 0; k < K; ++k) {
-        best[k] = none;
-        besti[k] = O::zero();
-        idx[k] = O::add(idx0, O::set1(static_cast<double>(k * CW)));
-    }
-    const V step = O::set1(static_cast<double>(K * CW));
+    V best[K];
+    for (int k = 0; k < K; ++k) best[k] = none;
     auto one = [&](int i, int k) {
         const V nv = O::add(Z::mul(f, O::loadc(x + i)), O::loadc(y + i));
         O::storec(y + i, nv);
-        G::keep_greater(pair_magnitudes<O, G>(nv), idx[k], best[k], besti[k]);
+        best[k] = G::keep_max(pair_magnitudes<O, G>(nv), best[k]);
     };
     int i = 0;
-    for (; i + K * CW <= n; i += K * CW) {
+    for (; i + K * CW <= n; i += K * CW)
         for (int k = 0; k < K; ++k) one(i + k * CW, k);
-        for (int k = 0; k < K; ++k) idx[k] = O::add(idx[k], step);
-    }
     int k = 0;
     for (; i + CW <= n; i += CW, ++k) one(i, k);
     if (i < n) {
         const int m = n - i;
         const V nv = O::add(Z::mul(f, O::loadc(x + i, m)), O::loadc(y + i, m));
         O::storec(y + i, m, nv);
-        G::keep_greater(G::from_lane(none, pair_magnitudes<O, G>(nv), m), idx[k], best[k],
-                        besti[k]);
+        best[k] = G::keep_max(G::from_lane(none, pair_magnitudes<O, G>(nv), m), best[k]);
     }
-    if (n == 1) return 1;
-    const double first = std::fabs(y[0].re) + std::fabs(y[0].im);
-    if (first != first) return 1;  // nothing compares greater than a NaN
-    alignas(64) double bv[2 * CW], bi[2 * CW];
-    double dmax = -HUGE_VAL, imax = 0.0;
+    alignas(64) double bv[2 * CW];
+    double dmax = -HUGE_VAL;
     for (int kk = 0; kk < K; ++kk) {
         O::store(bv, best[kk]);
-        O::store(bi, besti[kk]);
-        for (int c = 0; c < 2 * CW; ++c) {
-            if (bv[c] > dmax || (bv[c] == dmax && bi[c] < imax)) {
-                dmax = bv[c];
-                imax = bi[c];
-            }
-        }
+        for (int c = 0; c < 2 * CW; ++c)
+            if (bv[c] > dmax) dmax = bv[c];
     }
-    return static_cast<int>(imax);
+    return dmax;
 }
 
 // The magnitudes are formed a unit at a time, the sum element by element in

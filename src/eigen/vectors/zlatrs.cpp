@@ -28,17 +28,155 @@ inline double cabs1(zcomplex z) { return DCABS1(&z); }
 // The complex product z*(t + 0i), all four real products formed.
 inline zcomplex times_real(zcomplex z, double t) { return z * zc(t, 0.0); }
 
-// ZAXPY(len, mult, a, 1, x, 1), then IZAMAX(len, x, 1): the update of x by a
-// column and the index of its largest element. The vector engine does both in
-// one pass (same bits, same index) unless ZAXPY would return at once or the
-// vectors overlap.
-int update_and_find_largest(int len, zcomplex mult, const zcomplex* a, zcomplex* x) {
+// ZAXPY(len, mult, a, 1, x, 1), then CABS1 of x(IZAMAX(len, x, 1)): the
+// update of x by a column and the magnitude of its largest element. The
+// vector engine does both in one pass (same bits) unless ZAXPY would return at
+// once or the vectors overlap.
+double update_and_largest(int len, zcomplex mult, const zcomplex* a, zcomplex* x) {
     const int ione = 1;
     if (DCABS1(&mult) == 0.0 || !walks_disjoint(a, 1, x, 1, len)) {
         ZAXPY(&len, &mult, a, &ione, x, &ione);
-        return IZAMAX(&len, x, &ione);
+        return cabs1(x[IZAMAX(&len, x, &ione) - 1]);
     }
-    return zaxpy_izamax_unit(best_isa(), len, mult, a, x);
+    return zaxpy_izamax_magnitude(best_isa(), len, mult, a, x);
+}
+
+// The diagonal element of op(A) in column j (from 1): A(j, j), conjugated for
+// op = conjugate transpose, or, for the shifted systems of the eigenvector
+// solves, A(j, j) - sigma, raised to smin where its CABS1 falls below smin
+// (the values the caller would otherwise write into A's diagonal).
+struct Diagonal {
+    const zcomplex* a;
+    std::ptrdiff_t step;  // from one diagonal element to the next
+    bool conj;
+    bool shifted;
+    zcomplex sigma;
+    double smin;
+
+    zcomplex operator()(int j) const {
+        zcomplex d = a[(j - 1) * step];
+        if (conj) d = qiv::conj(d);
+        if (shifted) {
+            d = d - sigma;
+            if (cabs1(d) < smin) d = zc(smin, 0.0);
+        }
+        return d;
+    }
+};
+
+// The bound limits of the careful substitution and the matrix-wide factor.
+struct Limits {
+    double smlnum, bignum, tscal;
+    bool nounit;
+    const double* cnorm;
+};
+
+// One right-hand side in the careful substitution: x (n elements), its SCALE,
+// the bound XMAX, the diagonal it divides by. `rescalings` counts every
+// change of scale of x.
+struct CarefulRhs {
+    int n;
+    zcomplex* x;
+    double* scale;
+    double xmax;
+    Diagonal diag;
+    const Limits* lim;
+    long rescalings = 0;
+
+    void scale_x(double rec) {
+        const int ione = 1;
+        ZDSCAL(&n, &rec, x, &ione);
+        ++rescalings;
+    }
+    // The diagonal element of TSCAL*op(A) in column j.
+    zcomplex tjjs(int j) const {
+        if (!lim->nounit) return zc(lim->tscal, 0.0);
+        return times_real(diag(j), lim->tscal);
+    }
+    // x(1:N) = 0, x(j) = 1: a solution of op(A)*x = 0 for a zero pivot.
+    void null_vector(int j) {
+        for (int i = 1; i <= n; ++i) x[i - 1] = zc(0.0, 0.0);
+        x[j - 1] = zc(1.0, 0.0);
+        *scale = 0.0;
+        xmax = 0.0;
+        ++rescalings;
+    }
+    // Scales x, SCALE and the bound XMAX by rec.
+    void rescale(double rec) {
+        scale_x(rec);
+        *scale = *scale * rec;
+        xmax = xmax * rec;
+    }
+    // x(j) = x(j) / TJJS, with x scaled down first where the quotient could
+    // overflow; a zero (or NaN) diagonal element gives the null vector
+    // instead. With refine, the scaling for a diagonal element below SMLNUM
+    // is also divided by CNORM(j) when that exceeds 1 (the update of x that
+    // follows grows by up to that factor). Returns CABS1 of x(j) after the
+    // division.
+    double divide_by_diagonal(int j, double xj, bool refine) {
+        const zcomplex t = tjjs(j);
+        const double tjj = cabs1(t);
+        const double bignum = lim->bignum;
+        if (tjj > lim->smlnum) {
+            if (tjj < 1.0 && xj > tjj * bignum) rescale(1.0 / xj);
+        } else if (tjj > 0.0) {
+            if (xj > tjj * bignum) {
+                double rec = (tjj * bignum) / xj;
+                if (refine && lim->cnorm[j - 1] > 1.0) rec = rec / lim->cnorm[j - 1];
+                rescale(rec);
+            }
+        } else {
+            null_vector(j);
+            return 1.0;
+        }
+        x[j - 1] = ZLADIV(&x[j - 1], &t);
+        return cabs1(x[j - 1]);
+    }
+    // Column j of the careful substitution with A*x up to the update of the
+    // other elements: x(j) divided by its diagonal element, x scaled so that
+    // the update x - x(j)*A(:,j) cannot overflow. Returns the update's
+    // multiplier -TSCAL*x(j).
+    zcomplex before_update(int j) {
+        const double bignum = lim->bignum, cn = lim->cnorm[j - 1];
+        double xj = cabs1(x[j - 1]);
+        if (lim->nounit || lim->tscal != 1.0) xj = divide_by_diagonal(j, xj, true);
+        if (xj > 1.0) {
+            double rec = 1.0 / xj;
+            if (cn > (bignum - xmax) * rec) {
+                rec = rec * 0.5;
+                scale_x(rec);
+                *scale = *scale * rec;
+            }
+        } else if (xj * cn > bignum - xmax) {
+            scale_x(0.5);
+            *scale = *scale * 0.5;
+        }
+        return -times_real(x[j - 1], lim->tscal);
+    }
+};
+
+// The growth estimate of the plain substitution for A*x with a non-unit
+// diagonal, over the columns jfirst, jfirst + jinc, ... before jend, from the
+// bound xbnd of |x|.
+double grow_notran_nounit(int jfirst, int jend, int jinc, double xbnd, const Diagonal& diag,
+                          const double* cnorm, double smlnum) {
+    double grow = 0.5 / max_nan_second(xbnd, smlnum);
+    xbnd = grow;
+    for (int j = jfirst; j != jend; j += jinc) {
+        if (grow <= smlnum) return grow;
+        const double tjj = cabs1(diag(j));
+        if (tjj >= smlnum) {
+            xbnd = std::min(xbnd, std::min(1.0, tjj) * grow);
+        } else {
+            xbnd = 0.0;
+        }
+        if (tjj + cnorm[j - 1] >= smlnum) {
+            grow = grow * (tjj / (tjj + cnorm[j - 1]));
+        } else {
+            grow = 0.0;
+        }
+    }
+    return xbnd;
 }
 
 }  // namespace
@@ -152,6 +290,8 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
         }
     }
 
+    const Diagonal diagonal{a, LDA + 1, conjg, false, zc(0.0, 0.0), 0.0};
+
     // Growth estimate: a lower bound on how small the computed components may
     // become relative to the largest one, and so whether ZTRSV is safe.
     double xmax = 0.0;
@@ -177,27 +317,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
     if (tscal != 1.0) {
         grow = 0.0;
     } else if (notran && nounit) {
-        grow = 0.5 / max_nan_second(xbnd, smlnum);
-        xbnd = grow;
-        bool stopped = false;
-        for (int j = jfirst; j != jend; j += jinc) {
-            if (grow <= smlnum) {
-                stopped = true;
-                break;
-            }
-            const double tjj = cabs1(A(j, j));
-            if (tjj >= smlnum) {
-                xbnd = std::min(xbnd, std::min(1.0, tjj) * grow);
-            } else {
-                xbnd = 0.0;
-            }
-            if (tjj + cnorm[j - 1] >= smlnum) {
-                grow = grow * (tjj / (tjj + cnorm[j - 1]));
-            } else {
-                grow = 0.0;
-            }
-        }
-        if (!stopped) grow = xbnd;
+        grow = grow_notran_nounit(jfirst, jend, jinc, xbnd, diagonal, cnorm, smlnum);
     } else if (notran) {
         grow = std::min(1.0, 0.5 / max_nan_second(xbnd, smlnum));
         for (int j = jfirst; j != jend; j += jinc) {
@@ -243,13 +363,8 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
         } else {
             xmax = xmax * 2.0;
         }
-        auto scale_x = [&](double rec) { ZDSCAL(&N, &rec, x, &ione); };
-        // The diagonal element of TSCAL*op(A) in column j.
-        auto tjjs_of = [&](int j) -> zcomplex {
-            if (!nounit) return zc(tscal, 0.0);
-            return times_real(conjg ? conj(A(j, j)) : A(j, j), tscal);
-        };
-        // x(1:N) = 0, x(j) = 1: a solution of op(A)*x = 0 for a zero pivot.
+        const Limits lim{smlnum, bignum, tscal, nounit, cnorm};
+        CarefulRhs rhs{N, x, scale, xmax, diagonal, &lim};
         // Upper and transposed: the dot product of column j runs over
         // x(1:j-1), which stays as it is until x is rescaled. The sums of a
         // block of columns over the rows before the block are formed together
@@ -261,15 +376,16 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
         constexpr int kHeadBlock = 16;
         zcomplex head[kHeadBlock];
         int head_j0 = 0, head_end = 0, head_width = kHeadBlock;
-        auto stale_heads = [&] {
-            if (head_end != 0) head_width = std::max(1, head_width / 2);
-            head_end = 0;
-        };
+        long head_rescalings = 0;
         auto dot_upper = [&](int j) -> zcomplex {
-            if (j >= head_end) {
-                if (head_end != 0) head_width = std::min(kHeadBlock, head_width * 2);
+            const bool stale = rhs.rescalings != head_rescalings;
+            if (j >= head_end || stale) {
+                if (head_end != 0)
+                    head_width =
+                        stale ? std::max(1, head_width / 2) : std::min(kHeadBlock, head_width * 2);
                 head_j0 = j;
                 head_end = std::min(N + 1, j + head_width);
+                head_rescalings = rhs.rescalings;
                 for (int c = 0; c < head_end - j; ++c) head[c] = zc(0.0, 0.0);
                 zdot_columns(conjg, j - 1, head_end - j, &A(1, j), LDA, x, head);
             }
@@ -278,91 +394,33 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                 sum = sum + (conjg ? conj(A(i, j)) : A(i, j)) * x[i - 1];
             return sum;
         };
-        auto null_vector = [&](int j) {
-            for (int i = 1; i <= N; ++i) x[i - 1] = zc(0.0, 0.0);
-            x[j - 1] = zc(1.0, 0.0);
-            *scale = 0.0;
-            xmax = 0.0;
-            stale_heads();
-        };
-        // Scales x, SCALE and the bound XMAX by rec.
-        auto rescale = [&](double rec) {
-            scale_x(rec);
-            *scale = *scale * rec;
-            xmax = xmax * rec;
-            stale_heads();
-        };
-        // x(j) = x(j) / TJJS, with x scaled down first where the quotient
-        // could overflow; a zero (or NaN) diagonal element gives the null
-        // vector instead. With refine, the scaling for a diagonal element
-        // below SMLNUM is also divided by CNORM(j) when that exceeds 1 (the
-        // update of x that follows grows by up to that factor). Returns
-        // CABS1 of x(j) after the division.
-        auto divide_by_diagonal = [&](int j, double xj, bool refine) -> double {
-            const zcomplex tjjs = tjjs_of(j);
-            const double tjj = cabs1(tjjs);
-            if (tjj > smlnum) {
-                if (tjj < 1.0 && xj > tjj * bignum) rescale(1.0 / xj);
-            } else if (tjj > 0.0) {
-                if (xj > tjj * bignum) {
-                    double rec = (tjj * bignum) / xj;
-                    if (refine && cnorm[j - 1] > 1.0) rec = rec / cnorm[j - 1];
-                    rescale(rec);
-                }
-            } else {
-                null_vector(j);
-                return 1.0;
-            }
-            x[j - 1] = ZLADIV(&x[j - 1], &tjjs);
-            return cabs1(x[j - 1]);
-        };
 
         if (notran) {
             for (int j = jfirst; j != jend; j += jinc) {
-                double xj = cabs1(x[j - 1]);
-                if (nounit || tscal != 1.0) xj = divide_by_diagonal(j, xj, true);
-
-                // Keep the update x - x(j)*A(:,j) from overflowing.
-                if (xj > 1.0) {
-                    double rec = 1.0 / xj;
-                    if (cnorm[j - 1] > (bignum - xmax) * rec) {
-                        rec = rec * 0.5;
-                        scale_x(rec);
-                        *scale = *scale * rec;
-                    }
-                } else if (xj * cnorm[j - 1] > bignum - xmax) {
-                    scale_x(0.5);
-                    *scale = *scale * 0.5;
-                }
-
-                const zcomplex mult = -times_real(x[j - 1], tscal);
+                const zcomplex mult = rhs.before_update(j);
                 if (upper) {
-                    if (j > 1) {
-                        const int i = update_and_find_largest(j - 1, mult, &A(1, j), x);
-                        xmax = cabs1(x[i - 1]);
-                    }
+                    if (j > 1) rhs.xmax = update_and_largest(j - 1, mult, &A(1, j), x);
                 } else if (j < N) {
-                    const int i = j + update_and_find_largest(N - j, mult, &A(j + 1, j), &x[j]);
-                    xmax = cabs1(x[i - 1]);
+                    rhs.xmax = update_and_largest(N - j, mult, &A(j + 1, j), &x[j]);
                 }
             }
         } else {
             for (int j = jfirst; j != jend; j += jinc) {
                 double xj = cabs1(x[j - 1]);
                 zcomplex uscal = zc(tscal, 0.0);
-                double rec = 1.0 / max_nan_second(xmax, 1.0);
+                double rec = 1.0 / max_nan_second(rhs.xmax, 1.0);
                 zcomplex tjjs = zc(0.0, 0.0);
                 if (cnorm[j - 1] > (bignum - xj) * rec) {
                     // The dot product could overflow: scale x down, and fold
                     // the division by a large diagonal element into USCAL.
                     rec = rec * 0.5;
-                    tjjs = tjjs_of(j);
+                    tjjs = rhs.tjjs(j);
                     const double tjj = cabs1(tjjs);
                     if (tjj > 1.0) {
                         rec = std::min(1.0, rec * tjj);
                         uscal = ZLADIV(&uscal, &tjjs);
                     }
-                    if (rec < 1.0) rescale(rec);
+                    if (rec < 1.0) rhs.rescale(rec);
                 }
 
                 zcomplex csumj = zc(0.0, 0.0);
@@ -387,12 +445,12 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
                     // No division folded into USCAL: subtract, then divide.
                     x[j - 1] = x[j - 1] - csumj;
                     xj = cabs1(x[j - 1]);
-                    if (nounit || tscal != 1.0) divide_by_diagonal(j, xj, false);
+                    if (nounit || tscal != 1.0) rhs.divide_by_diagonal(j, xj, false);
                 } else {
                     // The division was folded into the dot product.
                     x[j - 1] = ZLADIV(&x[j - 1], &tjjs) - csumj;
                 }
-                xmax = max_nan_second(xmax, cabs1(x[j - 1]));
+                rhs.xmax = max_nan_second(rhs.xmax, cabs1(x[j - 1]));
             }
         }
         *scale = *scale / tscal;
