@@ -42,25 +42,15 @@ double update_and_largest(int len, zcomplex mult, const zcomplex* a, zcomplex* x
 }
 
 // The diagonal element of op(A) in column j (from 1): A(j, j), conjugated for
-// op = conjugate transpose, or, for the shifted systems of the eigenvector
-// solves, A(j, j) - sigma, raised to smin where its CABS1 falls below smin
-// (the values the caller would otherwise write into A's diagonal).
+// op = conjugate transpose.
 struct Diagonal {
     const zcomplex* a;
     std::ptrdiff_t step;  // from one diagonal element to the next
     bool conj;
-    bool shifted;
-    zcomplex sigma;
-    double smin;
 
     zcomplex operator()(int j) const {
-        zcomplex d = a[(j - 1) * step];
-        if (conj) d = qiv::conj(d);
-        if (shifted) {
-            d = d - sigma;
-            if (cabs1(d) < smin) d = zc(smin, 0.0);
-        }
-        return d;
+        const zcomplex d = a[(j - 1) * step];
+        return conj ? qiv::conj(d) : d;
     }
 };
 
@@ -290,7 +280,7 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
         }
     }
 
-    const Diagonal diagonal{a, LDA + 1, conjg, false, zc(0.0, 0.0), 0.0};
+    const Diagonal diagonal{a, LDA + 1, conjg};
 
     // Growth estimate: a lower bound on how small the computed components may
     // become relative to the largest one, and so whether ZTRSV is safe.
