@@ -24,6 +24,7 @@
 #include "env/machine.h"
 #include "frame/complex.h"
 #include "householder/householder.h"
+#include "householder/zlarfg.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
 #include "kernels/vector_engine.h"
@@ -138,14 +139,14 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
     const int kdu = 4 * nbmps;
     const int chain = 2 * nbmps;  // columns the chain covers, and one passage's step
 
-    const double safmin = DLAMCH("S");
-    const double ulp = DLAMCH("P");
+    const double safmin = mach_sfmin;
+    const double ulp = mach_prec;
     const Limits lim{KTOP, KBOT, (static_cast<double>(N) / ulp) * safmin, ulp};
     const bool accum = *kacc22 == 1 || *kacc22 == 2;
 
     const zcomplex zero = zc(0.0, 0.0);
     const zcomplex one = zc(1.0, 0.0);
-    const int two = 2, three = 3, inc1 = 1;
+    const int two = 2, three = 3;
 
     // The first bulge's fill reaches H(KTOP+2, KTOP): clear whatever is there.
     if (KTOP + 2 <= KBOT) H(KTOP + 2, KTOP) = zero;
@@ -174,11 +175,11 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 if (k == KTOP - 1) {
                     ZLAQR1(&two, &H(k + 1, k + 1), ldh, s + (2 * m22 - 2), s + (2 * m22 - 1), vm);
                     zcomplex beta = vm[0];
-                    ZLARFG(&two, &beta, vm + 1, &inc1, vm);
+                    zlarfg(2, beta, vm + 1, 1, vm[0]);
                 } else {
                     zcomplex beta = H(k + 1, k);
                     vm[1] = H(k + 2, k);
-                    ZLARFG(&two, &beta, vm + 1, &inc1, vm);
+                    zlarfg(2, beta, vm + 1, 1, vm[0]);
                     H(k + 1, k) = beta;
                     H(k + 2, k) = zero;
                 }
@@ -224,7 +225,7 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 if (k == KTOP - 1) {
                     ZLAQR1(&three, &H(KTOP, KTOP), ldh, s + (2 * m - 2), s + (2 * m - 1), vm);
                     zcomplex alpha = vm[0];
-                    ZLARFG(&three, &alpha, vm + 1, &inc1, vm);
+                    zlarfg(3, alpha, vm + 1, 1, vm[0]);
                 } else {
                     // Row K+3 has not yet received the previous reflector of
                     // this bulge from the right; its entries in columns K and
@@ -242,7 +243,7 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                     zcomplex beta = H(k + 1, k);
                     vm[1] = H(k + 2, k);
                     vm[2] = H(k + 3, k);
-                    ZLARFG(&three, &beta, vm + 1, &inc1, vm);
+                    zlarfg(3, beta, vm + 1, 1, vm[0]);
 
                     if (!is_zero(H(k + 3, k)) || !is_zero(H(k + 3, k + 1)) ||
                         is_zero(H(k + 3, k + 2))) {
@@ -256,7 +257,7 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                         zcomplex vt[3];
                         ZLAQR1(&three, &H(k + 1, k + 1), ldh, s + (2 * m - 2), s + (2 * m - 1), vt);
                         zcomplex alpha = vt[0];
-                        ZLARFG(&three, &alpha, vt + 1, &inc1, vt);
+                        zlarfg(3, alpha, vt + 1, 1, vt[0]);
                         const zcomplex t1 = conj(vt[0]);
                         const zcomplex t2 = t1 * vt[1];
                         const zcomplex t3 = t1 * vt[2];
