@@ -15,14 +15,19 @@
 // the diagonal are set to zero at the start. With WANTT the whole of H is
 // kept consistent (rows 1..N, columns 1..N); without it only the current
 // active block is transformed. Z is read and written only with WANTZ.
+//
+// Each 2-element reflector reaches its two rows (columns) through the vector
+// engine (kernels/vector_engine.h), several columns (rows) per register, each
+// element receiving exactly the operations of the plain loop.
 #include <algorithm>
 #include <cmath>
 
 #include "eigen/eigen.h"
 #include "env/machine.h"
 #include "frame/complex.h"
-#include "householder/householder.h"
+#include "householder/zlarfg.h"
 #include "kernels/vector.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -90,10 +95,11 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
 
     const int nh = IHI - ILO + 1;
     const int nz = IHIZ - ILOZ + 1;
-    const double safmin = DLAMCH("SAFE MINIMUM");
-    const double ulp = DLAMCH("PRECISION");
+    const double safmin = mach_sfmin;
+    const double ulp = mach_prec;
     const double smlnum = (static_cast<double>(nh) / ulp) * safmin;
     const int itmax = 30 * std::max(10, nh);
+    const Isa isa = best_isa();
 
     // I1 and I2 are the first row and the last column that a transformation
     // reaches: the whole matrix with WANTT, the active block otherwise.
@@ -180,7 +186,7 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                         if (xn.re * y.re + xn.im * y.im < rzero) y = -y;
                     }
                     const zcomplex den = x + y;
-                    t = t - u * ZLADIV(&u, &den);
+                    t = t - u * zladiv(u, den);
                 }
             }
 
@@ -217,9 +223,8 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                     v[0] = H(kk, kk - 1);
                     v[1] = H(kk + 1, kk - 1);
                 }
-                const int two = 2, one = 1;
                 zcomplex t1;
-                ZLARFG(&two, &v[0], &v[1], &one, &t1);
+                zlarfg(2, v[0], &v[1], 1, t1);
                 if (kk > m) {
                     H(kk, kk - 1) = v[0];
                     H(kk + 1, kk - 1) = zc(0.0, 0.0);
@@ -227,29 +232,21 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                 const zcomplex v2 = v[1];
                 const double t2 = (t1 * v2).re;
 
-                // From the left, rows KK and KK+1.
-                const zcomplex ct1 = conj(t1);
-                for (int j = kk; j <= i2; ++j) {
-                    const zcomplex sum = ct1 * H(kk, j) + scale(t2, H(kk + 1, j));
-                    H(kk, j) = H(kk, j) - sum;
-                    H(kk + 1, j) = H(kk + 1, j) - sum * v2;
-                }
-
-                // From the right, columns KK and KK+1.
+                // From the left, rows KK and KK+1, columns J = KK..I2:
+                // sum = conj(t1)*H(KK, J) + t2*H(KK+1, J), H(KK, J) -= sum,
+                // H(KK+1, J) -= sum*v2. From the right, columns KK and
+                // KK+1, rows J = I1..min(KK+2, I) (and rows ILOZ..IHIZ of
+                // Z): sum = t1*H(J, KK) + t2*H(J, KK+1), H(J, KK) -= sum,
+                // H(J, KK+1) -= sum*conj(v2). Every column (row) is
+                // independent: the vector engine takes several at a time.
+                refl2_apply(
+                    isa, Refl2Args{i2 - kk + 1, &H(kk, kk), &H(kk + 1, kk), LDH, conj(t1), t2, v2});
                 const zcomplex cv2 = conj(v2);
                 const int jend = std::min(kk + 2, i);
-                for (int j = i1; j <= jend; ++j) {
-                    const zcomplex sum = t1 * H(j, kk) + scale(t2, H(j, kk + 1));
-                    H(j, kk) = H(j, kk) - sum;
-                    H(j, kk + 1) = H(j, kk + 1) - sum * cv2;
-                }
-
-                if (WANTZ) {
-                    for (int j = ILOZ; j <= IHIZ; ++j) {
-                        const zcomplex sum = t1 * Z(j, kk) + scale(t2, Z(j, kk + 1));
-                        Z(j, kk) = Z(j, kk) - sum;
-                        Z(j, kk + 1) = Z(j, kk + 1) - sum * cv2;
-                    }
+                refl2_apply(isa,
+                            Refl2Args{jend - i1 + 1, &H(i1, kk), &H(i1, kk + 1), 1, t1, t2, cv2});
+                if (WANTZ && nz > 0) {
+                    refl2_apply(isa, Refl2Args{nz, &Z(ILOZ, kk), &Z(ILOZ, kk + 1), 1, t1, t2, cv2});
                 }
 
                 const zcomplex one_minus_tau = zc(1.0, 0.0) - t1;
