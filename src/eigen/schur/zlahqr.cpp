@@ -18,7 +18,8 @@
 //
 // Each 2-element reflector reaches its two rows (columns) through the vector
 // engine (kernels/vector_engine.h), several columns (rows) per register, each
-// element receiving exactly the operations of the plain loop.
+// element receiving exactly the operations of the plain loop, in the same
+// order; the next reflector is generated as soon as its two entries are final.
 #include <algorithm>
 #include <cmath>
 
@@ -218,39 +219,80 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
 
             // The single-shift QR step: a chain of 2-element reflectors that
             // chases the bulge from row M down to row I.
-            for (int kk = m; kk <= i - 1; ++kk) {
+            //
+            // Reflector KK acts from the left on rows KK and KK+1, columns
+            // J = KK..I2: sum = conj(t1)*H(KK, J) + t2*H(KK+1, J),
+            // H(KK, J) -= sum, H(KK+1, J) -= sum*v2; and from the right on
+            // columns KK and KK+1, rows J = I1..min(KK+2, I) (and rows
+            // ILOZ..IHIZ of Z): sum = t1*H(J, KK) + t2*H(J, KK+1),
+            // H(J, KK) -= sum, H(J, KK+1) -= sum*conj(v2). Each element
+            // receives these operations in this order, reflector after
+            // reflector. The next reflector is formed from H(KK+1, KK) and
+            // H(KK+2, KK) alone, which are final once the updates have
+            // reached rows and columns KK..KK+2; so the step updates that
+            // corner first, generates the next reflector, and only then
+            // updates the rest of the two rows and columns (which the next
+            // reflector does not read), letting the processor overlap the
+            // generator's chain of divisions and square roots with those
+            // independent updates. The long updates go through the vector
+            // engine, several columns (rows) per register.
+            struct Refl {
+                zcomplex t1, v2;
+                double t2;
+            };
+            auto generate = [&](int kk) {
                 if (kk > m) {
                     v[0] = H(kk, kk - 1);
                     v[1] = H(kk + 1, kk - 1);
                 }
-                zcomplex t1;
-                zlarfg(2, v[0], &v[1], 1, t1);
+                Refl r;
+                zlarfg(2, v[0], &v[1], 1, r.t1);
                 if (kk > m) {
                     H(kk, kk - 1) = v[0];
                     H(kk + 1, kk - 1) = zc(0.0, 0.0);
                 }
-                const zcomplex v2 = v[1];
-                const double t2 = (t1 * v2).re;
-
-                // From the left, rows KK and KK+1, columns J = KK..I2:
-                // sum = conj(t1)*H(KK, J) + t2*H(KK+1, J), H(KK, J) -= sum,
-                // H(KK+1, J) -= sum*v2. From the right, columns KK and
-                // KK+1, rows J = I1..min(KK+2, I) (and rows ILOZ..IHIZ of
-                // Z): sum = t1*H(J, KK) + t2*H(J, KK+1), H(J, KK) -= sum,
-                // H(J, KK+1) -= sum*conj(v2). Every column (row) is
-                // independent: the vector engine takes several at a time.
-                refl2_apply(
-                    isa, Refl2Args{i2 - kk + 1, &H(kk, kk), &H(kk + 1, kk), LDH, conj(t1), t2, v2});
-                const zcomplex cv2 = conj(v2);
+                r.v2 = v[1];
+                r.t2 = (r.t1 * r.v2).re;
+                return r;
+            };
+            auto apply = [](zcomplex& x1, zcomplex& x2, zcomplex a, double t2, zcomplex b) {
+                const zcomplex sum = a * x1 + scale(t2, x2);
+                x1 = x1 - sum;
+                x2 = x2 - sum * b;
+            };
+            Refl cur = generate(m);
+            for (int kk = m; kk <= i - 1; ++kk) {
+                const zcomplex t1 = cur.t1, v2 = cur.v2, ct1 = conj(t1), cv2 = conj(v2);
+                const double t2 = cur.t2;
                 const int jend = std::min(kk + 2, i);
-                refl2_apply(isa,
-                            Refl2Args{jend - i1 + 1, &H(i1, kk), &H(i1, kk + 1), 1, t1, t2, cv2});
+
+                // The corner: columns KK, KK+1 from the left, then rows
+                // KK..JEND from the right.
+                for (int j = kk; j <= kk + 1; ++j) apply(H(kk, j), H(kk + 1, j), ct1, t2, v2);
+                for (int j = kk; j <= jend; ++j) apply(H(j, kk), H(j, kk + 1), t1, t2, cv2);
+
+                const zcomplex one_minus_tau = zc(1.0, 0.0) - t1;
+                const bool rescale = kk == m && m > l && !is_zero(one_minus_tau);
+                const bool more = kk + 1 <= i - 1;
+                // The rescaling below changes H(M+1, M): the next reflector
+                // then waits for it.
+                if (more && !rescale) cur = generate(kk + 1);
+
+                // The rest: columns KK+2..I2 from the left, rows I1..KK-1
+                // from the right, and Z.
+                if (i2 > kk + 1) {
+                    refl2_apply(isa, Refl2Args{i2 - kk - 1, &H(kk, kk + 2), &H(kk + 1, kk + 2), LDH,
+                                               ct1, t2, v2});
+                }
+                if (kk > i1) {
+                    refl2_apply(isa,
+                                Refl2Args{kk - i1, &H(i1, kk), &H(i1, kk + 1), 1, t1, t2, cv2});
+                }
                 if (WANTZ && nz > 0) {
                     refl2_apply(isa, Refl2Args{nz, &Z(ILOZ, kk), &Z(ILOZ, kk + 1), 1, t1, t2, cv2});
                 }
 
-                const zcomplex one_minus_tau = zc(1.0, 0.0) - t1;
-                if (kk == m && m > l && !is_zero(one_minus_tau)) {
+                if (rescale) {
                     // The step started below L: H(M, M-1) was left out of the
                     // first reflector. A diagonal unitary similarity by the
                     // unit factor of 1 - tau keeps it real. When tau is
@@ -268,6 +310,7 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                         scal(j - i1, conj(temp), &H(i1, j), 1);
                         if (WANTZ) scal(nz, conj(temp), &Z(ILOZ, j), 1);
                     }
+                    if (more) cur = generate(kk + 1);
                 }
             }
 
