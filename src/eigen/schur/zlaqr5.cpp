@@ -219,6 +219,19 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
             }
 
             // The chain of 3-by-3 bulges, leading bulge first.
+            //
+            // Bulge M's right update reaches rows JTOP..K+3 of columns
+            // K+1..K+3. The next bulge's reflector (M-1, at K-2) depends on
+            // bulge M's through H(K+1, K) and the deflation test, which read
+            // rows K-1..K+3 of those columns only (a collapsed bulge's
+            // restart reads rows K-1..K+1); the rows above, JTOP..K-2, are
+            // next touched by bulge M-1's right update. So those far rows
+            // receive bulge M's update after bulge M-1's reflector has been
+            // generated and before its update: the processor overlaps the
+            // generator's chain of divisions and square roots with them.
+            // Every element sees the same operations in the same order.
+            int far_k = 0;                     // bulge whose far rows wait, at K = far_k
+            const zcomplex* far_vm = nullptr;  // and its reflector
             for (int m = mbot; m >= mtop; --m) {
                 const int k = krcol + 2 * (m - 1);
                 zcomplex* vm = v + at(1, m, LDV);
@@ -280,13 +293,21 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                     }
                 }
 
-                // From the right within the window, then column K+1 from the
-                // left; the other columns follow for all bulges together.
-                right3(H, jtop, std::min(KBOT, k + 3), k, vm);
+                // The previous bulge's far rows, now that this reflector is
+                // known.
+                if (far_vm != nullptr) right3(H, jtop, far_k - 2, far_k, far_vm);
+
+                // From the right within the window (rows K-1..K+3 now, the
+                // rows above after the next reflector), then column K+1 from
+                // the left; the other columns follow for all bulges together.
+                right3(H, std::max(jtop, k - 1), std::min(KBOT, k + 3), k, vm);
                 left3(H, k, k + 1, k + 1, vm);
 
                 if (k >= KTOP) deflate_in_sweep(H, k, lim);
+                far_k = k;
+                far_vm = vm;
             }
+            if (far_vm != nullptr) right3(H, jtop, far_k - 2, far_k, far_vm);
 
             // From the left, bulge M (leading bulge first) on its rows
             // K+1..K+3 of columns max(KTOP, KRCOL+2M)..JBOT. Each column sees
