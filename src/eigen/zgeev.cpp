@@ -123,8 +123,8 @@ void ZGEEV(const char* jobvl, const char* jobvr, const int* n, zcomplex* a, cons
     if (lquery || N == 0) return;
 
     // Scale A if its largest element lies outside [SMLNUM, BIGNUM].
-    const double eps = DLAMCH("P");
-    const double smlnum = std::sqrt(DLAMCH("S")) / eps;
+    const double eps = mach_prec;
+    const double smlnum = std::sqrt(mach_sfmin) / eps;
     const double bignum = 1.0 / smlnum;
     double dum[1] = {0.0};
     double anrm = ZLANGE("M", n, n, a, lda, dum);

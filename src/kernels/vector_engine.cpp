@@ -39,6 +39,10 @@ void zrot_walk(Isa isa, const RotArgs& r) {
     with_isa(isa, [&](auto s) { zrot_walk_on<decltype(s)::isa>(r); });
 }
 
+void refl2_apply(Isa isa, const Refl2Args& r) {
+    with_isa(isa, [&](auto s) { refl2_apply_on<decltype(s)::isa>(r); });
+}
+
 void refl3_apply(Isa isa, const Refl3Args& r) {
     with_isa(isa, [&](auto s) { refl3_apply_on<decltype(s)::isa>(r); });
 }

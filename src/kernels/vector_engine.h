@@ -1,6 +1,7 @@
 // The fast computation behind the unit-stride vector kernels (ZAXPY, ZSCAL,
-// ZDSCAL, IZAMAX, DZASUM), the plane rotation ZROT and the three-element
-// reflector updates of the multishift QR sweep: for every output element the
+// ZDSCAL, IZAMAX, DZASUM), the plane rotation ZROT, the two-element reflector
+// updates of the single-shift QR sweep and the three-element ones of the
+// multishift sweep: for every output element the
 // same IEEE operations in the same order as the plain loops that define them.
 //
 // Only independent elements share a register: the i-th elements of the
@@ -36,6 +37,22 @@ struct Refl3Args {
     zcomplex *x1, *x2, *x3;
     std::ptrdiff_t step;
     zcomplex s2, s3, t1, t2, t3;
+};
+
+// The two-element reflector step of the single-shift QR sweep, at the n
+// positions x1 + i*step, x2 + i*step (i = 0 .. n-1): sum = a*x1 + r*x2 (a
+// complex, r real and multiplying both parts of x2), then x1 := x1 - sum and
+// x2 := x2 - sum*b, each product rounded before it is added or subtracted.
+// With step 1 and x1, x2 two columns it applies the reflector from the right
+// to n rows; with x2 = x1 + 1 and step = LD from the left to n columns. The n
+// positions of different i must not overlap.
+struct Refl2Args {
+    int n;
+    zcomplex *x1, *x2;
+    std::ptrdiff_t step;
+    zcomplex a;
+    double r;
+    zcomplex b;
 };
 
 // A chain of nb three-element reflectors applied in turn (b = 0, 1, ...) to
@@ -114,6 +131,7 @@ int izamax_unit(Isa isa, int n, const zcomplex* x);
 double zaxpy_izamax_magnitude(Isa isa, int n, zcomplex a, const zcomplex* x, zcomplex* y);
 double dzasum_unit(Isa isa, int n, const zcomplex* x);
 void zrot_walk(Isa isa, const RotArgs& r);
+void refl2_apply(Isa isa, const Refl2Args& r);
 void refl3_apply(Isa isa, const Refl3Args& r);
 void refl3_chain(Isa isa, const Refl3ChainArgs& r);
 
@@ -133,6 +151,8 @@ template <Isa I>
 double dzasum_unit_on(int n, const zcomplex* x);
 template <Isa I>
 void zrot_walk_on(const RotArgs& r);
+template <Isa I>
+void refl2_apply_on(const Refl2Args& r);
 template <Isa I>
 void refl3_apply_on(const Refl3Args& r);
 template <Isa I>

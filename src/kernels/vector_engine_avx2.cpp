@@ -79,6 +79,10 @@ void zrot_walk_on<Isa::avx2>(const RotArgs& r) {
     zrot_body<Avx2Ops, Avx2Extra>(r);
 }
 template <>
+void refl2_apply_on<Isa::avx2>(const Refl2Args& r) {
+    refl2_body<Avx2Ops, Avx2Extra>(r);
+}
+template <>
 void refl3_apply_on<Isa::avx2>(const Refl3Args& r) {
     refl3_body<Avx2Ops, Avx2Extra>(r);
 }

@@ -93,6 +93,10 @@ void zrot_walk_on<Isa::avx512>(const RotArgs& r) {
     zrot_body<Avx512Ops, Avx512Extra>(r);
 }
 template <>
+void refl2_apply_on<Isa::avx512>(const Refl2Args& r) {
+    refl2_body<Avx512Ops, Avx512Extra>(r);
+}
+template <>
 void refl3_apply_on<Isa::avx512>(const Refl3Args& r) {
     refl3_body<Avx512Ops, Avx512Extra>(r);
 }

@@ -71,6 +71,10 @@ void zrot_walk_on<Isa::baseline>(const RotArgs& r) {
     zrot_body<Sse2Ops, Sse2Extra>(r);
 }
 template <>
+void refl2_apply_on<Isa::baseline>(const Refl2Args& r) {
+    refl2_body<Sse2Ops, Sse2Extra>(r);
+}
+template <>
 void refl3_apply_on<Isa::baseline>(const Refl3Args& r) {
     refl3_body<Sse2Ops, Sse2Extra>(r);
 }

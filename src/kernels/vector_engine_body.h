@@ -265,6 +265,48 @@ void zrot_body(const RotArgs& r) {
     }
 }
 
+// sum = a*x1 + r*x2 (r real: both parts of x2 times r), x1 -= sum, x2 -=
+// sum*b.
+template <class O, class A>
+void refl2_run(const Refl2Args& r) {
+    using Z = Vec<O>;
+    using V = typename O::V;
+    const typename Z::Factor a = Z::factor(r.a), b = Z::factor(r.b);
+    const V rr = O::set1(r.r);
+    const std::ptrdiff_t step = r.step;
+    auto update = [&](V& x1, V& x2) {
+        const V sum = O::add(Z::mul(a, x1), O::mul(x2, rr));
+        x1 = O::sub(x1, sum);
+        x2 = O::sub(x2, Z::mul(b, sum));
+    };
+    zcomplex *p1 = r.x1, *p2 = r.x2;
+    int i = 0;
+    for (; i + Z::CW <= r.n; i += Z::CW) {
+        V x1 = A::full(p1, step), x2 = A::full(p2, step);
+        update(x1, x2);
+        A::put(p1, step, x1);
+        A::put(p2, step, x2);
+        p1 += Z::CW * step;
+        p2 += Z::CW * step;
+    }
+    if (i < r.n) {
+        const int m = r.n - i;
+        V x1 = A::part(p1, step, m), x2 = A::part(p2, step, m);
+        update(x1, x2);
+        A::put(p1, step, m, x1);
+        A::put(p2, step, m, x2);
+    }
+}
+
+template <class O, class G>
+void refl2_body(const Refl2Args& r) {
+    if (r.step == 1) {
+        refl2_run<O, Unit<O>>(r);
+    } else {
+        refl2_run<O, Strided<O, G>>(r);
+    }
+}
+
 template <class O, class A>
 void refl3_run(const Refl3Args& r) {
     using Z = Vec<O>;

@@ -13,7 +13,7 @@ namespace {
 
 // value := t when t is larger or NaN; once value is NaN it stays NaN.
 inline void take_larger(double& value, double t) {
-    if (value < t || DISNAN(&t)) value = t;
+    if (value < t || t != t) value = t;
 }
 
 }  // namespace
@@ -25,8 +25,18 @@ double ZLANGE(const char* norm, const int* m, const int* n, const zcomplex* a, c
 
     if (LSAME(norm, "M")) {
         double value = 0.0;
-        for (int j = 1; j <= cols; ++j)
-            for (int i = 1; i <= rows; ++i) take_larger(value, zabs(a[at(i, j, ld)]));
+        // |z| <= |Re z| + |Im z| holds after rounding too (the sum exceeds
+        // the modulus by at least half the smaller part, far more than the
+        // modulus's rounding), so an element whose sum is no larger than the
+        // current value cannot replace it and its modulus is not formed. A
+        // NaN sum fails the test and goes through take_larger.
+        for (int j = 1; j <= cols; ++j) {
+            const zcomplex* col = a + at(1, j, ld);
+            for (int i = 0; i < rows; ++i) {
+                if (std::fabs(col[i].re) + std::fabs(col[i].im) <= value) continue;
+                take_larger(value, zabs(col[i]));
+            }
+        }
         return value;
     }
     if (LSAME(norm, "O") || norm[0] == '1') {

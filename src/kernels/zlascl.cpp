@@ -92,7 +92,7 @@ void ZLASCL(const char* type, const int* kl, const int* ku, const double* cfrom,
     }
     if (*n == 0 || *m == 0) return;
 
-    const double smlnum = DLAMCH("S");
+    const double smlnum = mach_sfmin;
     const double bignum = 1.0 / smlnum;
     double cfromc = *cfrom;
     double ctoc = *cto;

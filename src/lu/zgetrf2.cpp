@@ -33,7 +33,7 @@ void ZGETRF2(const int* m, const int* n, zcomplex* a, const int* lda, int* ipiv,
     }
 
     if (*n == 1) {
-        const double sfmin = DLAMCH("S");
+        const double sfmin = mach_sfmin;
         const int one = 1;
         const int i = IZAMAX(m, a, &one);
         ipiv[0] = i;

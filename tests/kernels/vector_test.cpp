@@ -382,6 +382,14 @@ TEST_P(VectorFast, RotationsAndReflectorsMatchPlainLoops) {
             qiv::refl3_apply(isa, qiv::Refl3Args{n, &h[5], &h[6], &h[7], ld, s2, s3, t1, t2, t3});
             qivoracle::refl3_plain(n, &wh[5], &wh[6], &wh[7], ld, s2, s3, t1, t2, t3);
             EXPECT_TRUE(same(h, wh));
+            // Two-element reflectors likewise, with a real factor on x2.
+            const double r = rng.below(5) == 0 ? qivtest::special_part(rng) : rng.uniform();
+            qiv::refl2_apply(isa, qiv::Refl2Args{n, &h[4], &h[4 + ld], 1, s2, r, t1});
+            qivoracle::refl2_plain(n, &wh[4], &wh[4 + ld], 1, s2, r, t1);
+            EXPECT_TRUE(same(h, wh));
+            qiv::refl2_apply(isa, qiv::Refl2Args{n, &h[5], &h[6], ld, t2, r, s3});
+            qivoracle::refl2_plain(n, &wh[5], &wh[6], ld, t2, r, s3);
+            EXPECT_TRUE(same(h, wh));
         }
     }
 }

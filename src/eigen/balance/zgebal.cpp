@@ -123,7 +123,7 @@ void ZGEBAL(const char* job, const int* n, zcomplex* a, const int* lda, int* ilo
     }
 
     // Scaling by powers of 2 until a whole pass over K..L changes nothing.
-    const double sfmin1 = DLAMCH("S") / DLAMCH("P");
+    const double sfmin1 = mach_sfmin / mach_prec;
     const double sfmax1 = 1.0 / sfmin1;
     const double sfmin2 = sfmin1 * sclfac;
     const double sfmax2 = 1.0 / sfmin2;

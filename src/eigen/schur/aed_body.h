@@ -82,8 +82,8 @@ void aggressive_early_deflation(const int* wantt, const int* wantz, const int* n
     work[0] = one;
     if (KTOP > KBOT || NW < 1) return;
 
-    const double safmin = DLAMCH("SAFE MINIMUM");
-    const double ulp = DLAMCH("PRECISION");
+    const double safmin = mach_sfmin;
+    const double ulp = mach_prec;
     const double smlnum = (static_cast<double>(N) / ulp) * safmin;
 
     jw = std::min(NW, KBOT - KTOP + 1);

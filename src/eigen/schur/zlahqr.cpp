@@ -15,14 +15,20 @@
 // the diagonal are set to zero at the start. With WANTT the whole of H is
 // kept consistent (rows 1..N, columns 1..N); without it only the current
 // active block is transformed. Z is read and written only with WANTZ.
+//
+// Each 2-element reflector reaches its two rows (columns) through the vector
+// engine (kernels/vector_engine.h), several columns (rows) per register, each
+// element receiving exactly the operations of the plain loop, in the same
+// order; the next reflector is generated as soon as its two entries are final.
 #include <algorithm>
 #include <cmath>
 
 #include "eigen/eigen.h"
 #include "env/machine.h"
 #include "frame/complex.h"
-#include "householder/householder.h"
+#include "householder/zlarfg.h"
 #include "kernels/vector.h"
+#include "kernels/vector_engine.h"
 
 namespace qiv {
 
@@ -90,10 +96,11 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
 
     const int nh = IHI - ILO + 1;
     const int nz = IHIZ - ILOZ + 1;
-    const double safmin = DLAMCH("SAFE MINIMUM");
-    const double ulp = DLAMCH("PRECISION");
+    const double safmin = mach_sfmin;
+    const double ulp = mach_prec;
     const double smlnum = (static_cast<double>(nh) / ulp) * safmin;
     const int itmax = 30 * std::max(10, nh);
+    const Isa isa = best_isa();
 
     // I1 and I2 are the first row and the last column that a transformation
     // reaches: the whole matrix with WANTT, the active block otherwise.
@@ -180,7 +187,7 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                         if (xn.re * y.re + xn.im * y.im < rzero) y = -y;
                     }
                     const zcomplex den = x + y;
-                    t = t - u * ZLADIV(&u, &den);
+                    t = t - u * zladiv(u, den);
                 }
             }
 
@@ -212,48 +219,80 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
 
             // The single-shift QR step: a chain of 2-element reflectors that
             // chases the bulge from row M down to row I.
-            for (int kk = m; kk <= i - 1; ++kk) {
+            //
+            // Reflector KK acts from the left on rows KK and KK+1, columns
+            // J = KK..I2: sum = conj(t1)*H(KK, J) + t2*H(KK+1, J),
+            // H(KK, J) -= sum, H(KK+1, J) -= sum*v2; and from the right on
+            // columns KK and KK+1, rows J = I1..min(KK+2, I) (and rows
+            // ILOZ..IHIZ of Z): sum = t1*H(J, KK) + t2*H(J, KK+1),
+            // H(J, KK) -= sum, H(J, KK+1) -= sum*conj(v2). Each element
+            // receives these operations in this order, reflector after
+            // reflector. The next reflector is formed from H(KK+1, KK) and
+            // H(KK+2, KK) alone, which are final once the updates have
+            // reached rows and columns KK..KK+2; so the step updates that
+            // corner first, generates the next reflector, and only then
+            // updates the rest of the two rows and columns (which the next
+            // reflector does not read), letting the processor overlap the
+            // generator's chain of divisions and square roots with those
+            // independent updates. The long updates go through the vector
+            // engine, several columns (rows) per register.
+            struct Refl {
+                zcomplex t1, v2;
+                double t2;
+            };
+            auto generate = [&](int kk) {
                 if (kk > m) {
                     v[0] = H(kk, kk - 1);
                     v[1] = H(kk + 1, kk - 1);
                 }
-                const int two = 2, one = 1;
-                zcomplex t1;
-                ZLARFG(&two, &v[0], &v[1], &one, &t1);
+                Refl r;
+                zlarfg(2, v[0], &v[1], 1, r.t1);
                 if (kk > m) {
                     H(kk, kk - 1) = v[0];
                     H(kk + 1, kk - 1) = zc(0.0, 0.0);
                 }
-                const zcomplex v2 = v[1];
-                const double t2 = (t1 * v2).re;
-
-                // From the left, rows KK and KK+1.
-                const zcomplex ct1 = conj(t1);
-                for (int j = kk; j <= i2; ++j) {
-                    const zcomplex sum = ct1 * H(kk, j) + scale(t2, H(kk + 1, j));
-                    H(kk, j) = H(kk, j) - sum;
-                    H(kk + 1, j) = H(kk + 1, j) - sum * v2;
-                }
-
-                // From the right, columns KK and KK+1.
-                const zcomplex cv2 = conj(v2);
+                r.v2 = v[1];
+                r.t2 = (r.t1 * r.v2).re;
+                return r;
+            };
+            auto apply = [](zcomplex& x1, zcomplex& x2, zcomplex a, double t2, zcomplex b) {
+                const zcomplex sum = a * x1 + scale(t2, x2);
+                x1 = x1 - sum;
+                x2 = x2 - sum * b;
+            };
+            Refl cur = generate(m);
+            for (int kk = m; kk <= i - 1; ++kk) {
+                const zcomplex t1 = cur.t1, v2 = cur.v2, ct1 = conj(t1), cv2 = conj(v2);
+                const double t2 = cur.t2;
                 const int jend = std::min(kk + 2, i);
-                for (int j = i1; j <= jend; ++j) {
-                    const zcomplex sum = t1 * H(j, kk) + scale(t2, H(j, kk + 1));
-                    H(j, kk) = H(j, kk) - sum;
-                    H(j, kk + 1) = H(j, kk + 1) - sum * cv2;
-                }
 
-                if (WANTZ) {
-                    for (int j = ILOZ; j <= IHIZ; ++j) {
-                        const zcomplex sum = t1 * Z(j, kk) + scale(t2, Z(j, kk + 1));
-                        Z(j, kk) = Z(j, kk) - sum;
-                        Z(j, kk + 1) = Z(j, kk + 1) - sum * cv2;
-                    }
-                }
+                // The corner: columns KK, KK+1 from the left, then rows
+                // KK..JEND from the right.
+                for (int j = kk; j <= kk + 1; ++j) apply(H(kk, j), H(kk + 1, j), ct1, t2, v2);
+                for (int j = kk; j <= jend; ++j) apply(H(j, kk), H(j, kk + 1), t1, t2, cv2);
 
                 const zcomplex one_minus_tau = zc(1.0, 0.0) - t1;
-                if (kk == m && m > l && !is_zero(one_minus_tau)) {
+                const bool rescale = kk == m && m > l && !is_zero(one_minus_tau);
+                const bool more = kk + 1 <= i - 1;
+                // The rescaling below changes H(M+1, M): the next reflector
+                // then waits for it.
+                if (more && !rescale) cur = generate(kk + 1);
+
+                // The rest: columns KK+2..I2 from the left, rows I1..KK-1
+                // from the right, and Z.
+                if (i2 > kk + 1) {
+                    refl2_apply(isa, Refl2Args{i2 - kk - 1, &H(kk, kk + 2), &H(kk + 1, kk + 2), LDH,
+                                               ct1, t2, v2});
+                }
+                if (kk > i1) {
+                    refl2_apply(isa,
+                                Refl2Args{kk - i1, &H(i1, kk), &H(i1, kk + 1), 1, t1, t2, cv2});
+                }
+                if (WANTZ && nz > 0) {
+                    refl2_apply(isa, Refl2Args{nz, &Z(ILOZ, kk), &Z(ILOZ, kk + 1), 1, t1, t2, cv2});
+                }
+
+                if (rescale) {
                     // The step started below L: H(M, M-1) was left out of the
                     // first reflector. A diagonal unitary similarity by the
                     // unit factor of 1 - tau keeps it real. When tau is
@@ -271,6 +310,7 @@ void ZLAHQR(const int* wantt, const int* wantz, const int* n, const int* ilo, co
                         scal(j - i1, conj(temp), &H(i1, j), 1);
                         if (WANTZ) scal(nz, conj(temp), &Z(ILOZ, j), 1);
                     }
+                    if (more) cur = generate(kk + 1);
                 }
             }
 

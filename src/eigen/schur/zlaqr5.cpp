@@ -24,6 +24,7 @@
 #include "env/machine.h"
 #include "frame/complex.h"
 #include "householder/householder.h"
+#include "householder/zlarfg.h"
 #include "kernels/gemm.h"
 #include "kernels/matutil.h"
 #include "kernels/vector_engine.h"
@@ -138,14 +139,14 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
     const int kdu = 4 * nbmps;
     const int chain = 2 * nbmps;  // columns the chain covers, and one passage's step
 
-    const double safmin = DLAMCH("S");
-    const double ulp = DLAMCH("P");
+    const double safmin = mach_sfmin;
+    const double ulp = mach_prec;
     const Limits lim{KTOP, KBOT, (static_cast<double>(N) / ulp) * safmin, ulp};
     const bool accum = *kacc22 == 1 || *kacc22 == 2;
 
     const zcomplex zero = zc(0.0, 0.0);
     const zcomplex one = zc(1.0, 0.0);
-    const int two = 2, three = 3, inc1 = 1;
+    const int two = 2, three = 3;
 
     // The first bulge's fill reaches H(KTOP+2, KTOP): clear whatever is there.
     if (KTOP + 2 <= KBOT) H(KTOP + 2, KTOP) = zero;
@@ -174,11 +175,11 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                 if (k == KTOP - 1) {
                     ZLAQR1(&two, &H(k + 1, k + 1), ldh, s + (2 * m22 - 2), s + (2 * m22 - 1), vm);
                     zcomplex beta = vm[0];
-                    ZLARFG(&two, &beta, vm + 1, &inc1, vm);
+                    zlarfg(2, beta, vm + 1, 1, vm[0]);
                 } else {
                     zcomplex beta = H(k + 1, k);
                     vm[1] = H(k + 2, k);
-                    ZLARFG(&two, &beta, vm + 1, &inc1, vm);
+                    zlarfg(2, beta, vm + 1, 1, vm[0]);
                     H(k + 1, k) = beta;
                     H(k + 2, k) = zero;
                 }
@@ -218,13 +219,26 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
             }
 
             // The chain of 3-by-3 bulges, leading bulge first.
+            //
+            // Bulge M's right update reaches rows JTOP..K+3 of columns
+            // K+1..K+3. The next bulge's reflector (M-1, at K-2) depends on
+            // bulge M's through H(K+1, K) and the deflation test, which read
+            // rows K-1..K+3 of those columns only (a collapsed bulge's
+            // restart reads rows K-1..K+1); the rows above, JTOP..K-2, are
+            // next touched by bulge M-1's right update. So those far rows
+            // receive bulge M's update after bulge M-1's reflector has been
+            // generated and before its update: the processor overlaps the
+            // generator's chain of divisions and square roots with them.
+            // Every element sees the same operations in the same order.
+            int far_k = 0;                     // bulge whose far rows wait, at K = far_k
+            const zcomplex* far_vm = nullptr;  // and its reflector
             for (int m = mbot; m >= mtop; --m) {
                 const int k = krcol + 2 * (m - 1);
                 zcomplex* vm = v + at(1, m, LDV);
                 if (k == KTOP - 1) {
                     ZLAQR1(&three, &H(KTOP, KTOP), ldh, s + (2 * m - 2), s + (2 * m - 1), vm);
                     zcomplex alpha = vm[0];
-                    ZLARFG(&three, &alpha, vm + 1, &inc1, vm);
+                    zlarfg(3, alpha, vm + 1, 1, vm[0]);
                 } else {
                     // Row K+3 has not yet received the previous reflector of
                     // this bulge from the right; its entries in columns K and
@@ -242,7 +256,7 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                     zcomplex beta = H(k + 1, k);
                     vm[1] = H(k + 2, k);
                     vm[2] = H(k + 3, k);
-                    ZLARFG(&three, &beta, vm + 1, &inc1, vm);
+                    zlarfg(3, beta, vm + 1, 1, vm[0]);
 
                     if (!is_zero(H(k + 3, k)) || !is_zero(H(k + 3, k + 1)) ||
                         is_zero(H(k + 3, k + 2))) {
@@ -256,7 +270,7 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                         zcomplex vt[3];
                         ZLAQR1(&three, &H(k + 1, k + 1), ldh, s + (2 * m - 2), s + (2 * m - 1), vt);
                         zcomplex alpha = vt[0];
-                        ZLARFG(&three, &alpha, vt + 1, &inc1, vt);
+                        zlarfg(3, alpha, vt + 1, 1, vt[0]);
                         const zcomplex t1 = conj(vt[0]);
                         const zcomplex t2 = t1 * vt[1];
                         const zcomplex t3 = t1 * vt[2];
@@ -279,13 +293,21 @@ void ZLAQR5(const int* wantt, const int* wantz, const int* kacc22, const int* n,
                     }
                 }
 
-                // From the right within the window, then column K+1 from the
-                // left; the other columns follow for all bulges together.
-                right3(H, jtop, std::min(KBOT, k + 3), k, vm);
+                // The previous bulge's far rows, now that this reflector is
+                // known.
+                if (far_vm != nullptr) right3(H, jtop, far_k - 2, far_k, far_vm);
+
+                // From the right within the window (rows K-1..K+3 now, the
+                // rows above after the next reflector), then column K+1 from
+                // the left; the other columns follow for all bulges together.
+                right3(H, std::max(jtop, k - 1), std::min(KBOT, k + 3), k, vm);
                 left3(H, k, k + 1, k + 1, vm);
 
                 if (k >= KTOP) deflate_in_sweep(H, k, lim);
+                far_k = k;
+                far_vm = vm;
             }
+            if (far_vm != nullptr) right3(H, jtop, far_k - 2, far_k, far_vm);
 
             // From the left, bulge M (leading bulge first) on its rows
             // K+1..K+3 of columns max(KTOP, KRCOL+2M)..JBOT. Each column sees

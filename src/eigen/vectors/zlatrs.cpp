@@ -201,9 +201,9 @@ void ZLATRS(const char* uplo, const char* trans, const char* diag, const char* n
     *scale = 1.0;
     if (N == 0) return;
 
-    const double smlnum = DLAMCH("Safe minimum") / DLAMCH("Precision");
+    const double smlnum = mach_sfmin / mach_prec;
     const double bignum = 1.0 / smlnum;
-    const double overflow = DLAMCH("Overflow");
+    const double overflow = mach_ovfl;
     const int ione = 1;
     auto A = [&](int i, int j) -> const zcomplex& { return a[at(i, j, LDA)]; };
 

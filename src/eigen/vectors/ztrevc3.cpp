@@ -127,8 +127,8 @@ void ZTREVC3(const char* side, const char* howmny, const int* select, const int*
         ZLASET("F", &N, &cols, &czero, &czero, work, &N);
     }
 
-    const double unfl = DLAMCH("Safe minimum");
-    const double ulp = DLAMCH("Precision");
+    const double unfl = mach_sfmin;
+    const double ulp = mach_prec;
     const double smlnum = (n_d / ulp) * unfl;
 
     auto T = [&](int i, int j) -> zcomplex& { return t[at(i, j, LDT)]; };

@@ -9,6 +9,7 @@
 
 #include "eigen/eigen.h"
 #include "frame/complex.h"
+#include "oracle/eigen/eigen_plain.h"
 #include "support/child.h"
 #include "support/hh_support.h"
 #include "support/matrix.h"
@@ -87,6 +88,26 @@ TEST(Ztrexc, RandomMovesWithAndWithoutSchurVectors) {
         EXPECT_EQ(info, 0);
         EXPECT_TRUE(hhtest::same_block(tn, t));
         EXPECT_TRUE(same_bits(q1[0], zcomplex{qnan, 3.0}));
+    }
+}
+
+// The reordering against its plain loops (tests/oracle), bit for bit: moves
+// up and down over every distance, with and without Q, on triangles whose
+// leading dimension exceeds the order.
+TEST(Ztrexc, SameBitsAsThePlainLoops) {
+    qivtest::Rng rng(41);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int n = 2 + rng.below(15), ifst = 1 + rng.below(n), ilst = 1 + rng.below(n);
+        const bool wantq = trial % 3 != 0;
+        const Mat t0 = random_upper(n, 300 + trial);
+        const Mat q0 = hhtest::random_mat(n, n, 900 + trial, n + 2);
+        Mat t = t0, q = q0, tp = t0, qp = q0;
+        int info = -99;
+        qiv::ZTREXC(wantq ? "V" : "N", &n, t.data(), &t.ld, q.data(), &q.ld, &ifst, &ilst, &info);
+        qivoracle::ztrexc_plain(wantq, n, tp.data(), tp.ld, qp.data(), qp.ld, ifst, ilst);
+        EXPECT_EQ(info, 0);
+        EXPECT_TRUE(hhtest::same_block(t, tp) && hhtest::same_block(q, qp))
+            << trial << ": " << ifst << "->" << ilst;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "eigen/eigen.h"
 #include "eigen/eigen_test_support.h"
 #include "frame/complex.h"
+#include "oracle/eigen/eigen_plain.h"
 #include "support/matrix.h"
 
 namespace {
@@ -33,7 +34,11 @@ struct Result {
 // null) and rows 1..N are updated; without it Z is a single sentinel with
 // LDZ = 1 and ILOZ = IHIZ = 1, as the multishift code passes it. W starts as
 // sentinels.
-Result run(const Mat& h0, bool wantt, bool wantz, int ilo, int ihi, const Mat* z0 = nullptr) {
+using Zlahqr = void (*)(const int*, const int*, const int*, const int*, const int*, zcomplex*,
+                        const int*, zcomplex*, const int*, const int*, zcomplex*, const int*, int*);
+
+Result run(const Mat& h0, bool wantt, bool wantz, int ilo, int ihi, const Mat* z0 = nullptr,
+           Zlahqr routine = qiv::ZLAHQR) {
     const int n = h0.n;
     Result r;
     r.h = h0;
@@ -47,8 +52,8 @@ Result run(const Mat& h0, bool wantt, bool wantz, int ilo, int ihi, const Mat* z
         r.z(1, 1) = qivtest::sentinel(3);
     }
     const int wt = wantt ? 1 : 0, wz = wantz ? 1 : 0;
-    qiv::ZLAHQR(&wt, &wz, &n, &ilo, &ihi, r.h.data(), &r.h.ld, r.w.data(), &iloz, &ihiz, r.z.data(),
-                &r.z.ld, &r.info);
+    routine(&wt, &wz, &n, &ilo, &ihi, r.h.data(), &r.h.ld, r.w.data(), &iloz, &ihiz, r.z.data(),
+            &r.z.ld, &r.info);
     return r;
 }
 
@@ -206,6 +211,34 @@ TEST(Zlahqr, StepStartingAtTwoSmallSubdiagonals) {
             }
     EXPECT_LE(worst.eig, 0.0);  // both modes produce the same eigenvalues bitwise
     worst.report("two small subdiagonals");
+}
+
+// The routine against its plain loops (tests/oracle), bit for bit: H, W, Z
+// and INFO with and without the Schur form and vectors, on whole and partial
+// blocks, and on blocks whose QR steps start below two small subdiagonal
+// entries (the rescaling of rows and columns between two reflectors).
+TEST(Zlahqr, SameBitsAsThePlainLoops) {
+    for (int n : {2, 3, 7, 16, 33}) {
+        for (int variant = 0; variant < 3; ++variant) {
+            const int ilo = variant == 2 ? 1 + n / 4 : 1, ihi = variant == 2 ? n - n / 4 : n;
+            Mat h0 = eigtest::random_hessenberg(n, 700 + 10 * n + variant, ilo, ihi);
+            if (variant == 1 && n >= 7) {
+                const int m = n / 2;
+                h0(m, m - 1) = qiv::scale(1e-9, zcomplex{0.6, -0.8});
+                h0(m + 1, m) = qiv::scale(1e-9, zcomplex{-0.8, 0.6});
+            }
+            for (int mode = 0; mode < 3; ++mode) {
+                SCOPED_TRACE(testing::Message() << n << " variant " << variant << " mode " << mode);
+                const bool wantt = mode < 2, wantz = mode == 0;
+                const Result a = run(h0, wantt, wantz, ilo, ihi);
+                const Result b = run(h0, wantt, wantz, ilo, ihi, nullptr, qivoracle::zlahqr_plain);
+                EXPECT_EQ(a.info, b.info);
+                EXPECT_TRUE(hhtest::same_block(a.h, b.h));
+                EXPECT_TRUE(hhtest::same_block(a.z, b.z));
+                EXPECT_LT(qivtest::first_difference(a.w.data(), b.w.data(), a.w.size()), 0);
+            }
+        }
+    }
 }
 
 // The cyclic shift matrix (ones on the subdiagonal and in the top right

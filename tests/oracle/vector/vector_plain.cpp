@@ -57,6 +57,17 @@ void zrot_plain(int n, zcomplex* x, std::ptrdiff_t incx, zcomplex* y, std::ptrdi
     }
 }
 
+void refl2_plain(int n, zcomplex* x1, zcomplex* x2, std::ptrdiff_t step, zcomplex a, double r,
+                 zcomplex b) {
+    for (int i = 0; i < n; ++i) {
+        zcomplex& p = x1[i * step];
+        zcomplex& q = x2[i * step];
+        const zcomplex sum = a * p + qiv::scale(r, q);
+        p = p - sum;
+        q = q - sum * b;
+    }
+}
+
 void refl3_plain(int n, zcomplex* x1, zcomplex* x2, zcomplex* x3, std::ptrdiff_t step, zcomplex s2,
                  zcomplex s3, zcomplex t1, zcomplex t2, zcomplex t3) {
     for (int i = 0; i < n; ++i) {

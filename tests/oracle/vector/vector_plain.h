@@ -1,8 +1,8 @@
 // Plain-loop versions of the vector kernels that have fast paths (ZAXPY,
-// ZSCAL, ZDSCAL, IZAMAX, DZASUM, ZROT) and of the three-element reflector
-// update of the multishift QR sweep: the definition of their results, bit for
-// bit. The tests compare the vector engine against them on every
-// instruction-set path.
+// ZSCAL, ZDSCAL, IZAMAX, DZASUM, ZROT), of the two-element reflector update
+// of the single-shift QR sweep and of the three-element one of the multishift
+// sweep: the definition of their results, bit for bit. The tests compare the
+// vector engine against them on every instruction-set path.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,11 @@ double dzasum_plain(int n, const zcomplex* x);
 // ZROT on the pairs x[i*incx], y[i*incy], i = 0 .. n-1, one pair after another.
 void zrot_plain(int n, zcomplex* x, std::ptrdiff_t incx, zcomplex* y, std::ptrdiff_t incy, double c,
                 zcomplex s);
+
+// For i = 0 .. n-1, at x_k + i*step: sum = a*x1 + r*x2 (both parts of x2
+// times the real r), x1 := x1 - sum, x2 := x2 - sum*b.
+void refl2_plain(int n, zcomplex* x1, zcomplex* x2, std::ptrdiff_t step, zcomplex a, double r,
+                 zcomplex b);
 
 // For i = 0 .. n-1, at x_k + i*step: refsum = x1 + s2*x2 + s3*x3, then
 // x_k := x_k - refsum*t_k for k = 1, 2, 3.
