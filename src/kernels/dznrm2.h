@@ -12,45 +12,52 @@
 
 namespace qiv {
 
-namespace dznrm2_bins {
+// The three bins of a sum of squares against overflow and underflow, as
+// DZNRM2 and ZLASSQ fill them: parts above tbig are scaled down by sbig
+// before squaring, parts below tsml up by ssml (and dropped once a big part
+// has been seen), the rest (and NaN, which every result then carries) squared
+// as they are.
+struct SquareBins {
+    static constexpr double tsml = 0x1p-511;
+    static constexpr double tbig = 0x1p486;
+    static constexpr double ssml = 0x1p537;
+    static constexpr double sbig = 0x1p-538;
 
-constexpr double tsml = 0x1p-511;  // parts below go to the small bin
-constexpr double tbig = 0x1p486;   // parts above go to the big bin
-constexpr double ssml = 0x1p537;   // small parts are scaled up before squaring
-constexpr double sbig = 0x1p-538;  // big parts are scaled down before squaring
-
-}  // namespace dznrm2_bins
-
-inline double dznrm2(int n, const zcomplex* x, int incx) {
-    if (n <= 0) return 0.0;
     double abig = 0.0, amed = 0.0, asml = 0.0;
     bool notbig = true;
-    using namespace dznrm2_bins;
 
-    const auto accumulate = [&](double v) {
+    void add(double v) {
         const double a = std::fabs(v);
         if (a > tbig) {
             const double t = a * sbig;
             abig = abig + t * t;
             notbig = false;
         } else if (a < tsml) {
-            // Once a big value has been seen the small ones cannot matter.
             if (notbig) {
                 const double t = a * ssml;
                 asml = asml + t * t;
             }
         } else {
-            // Mid-range values, and NaN, which every exit below carries.
             amed = amed + v * v;
         }
-    };
-
-    std::ptrdiff_t ix = walk_start(n, incx);
-    for (int i = 0; i < n; ++i) {
-        accumulate(x[ix].re);
-        accumulate(x[ix].im);
-        ix += incx;
     }
+    // The real and imaginary parts of the n elements of a walk, in order.
+    void add_walk(int n, const zcomplex* x, int incx) {
+        std::ptrdiff_t ix = walk_start(n, incx);
+        for (int i = 0; i < n; ++i) {
+            add(x[ix].re);
+            add(x[ix].im);
+            ix += incx;
+        }
+    }
+};
+
+inline double dznrm2(int n, const zcomplex* x, int incx) {
+    if (n <= 0) return 0.0;
+    SquareBins bins;
+    bins.add_walk(n, x, incx);
+    double abig = bins.abig, amed = bins.amed, asml = bins.asml;
+    constexpr double sbig = SquareBins::sbig;
 
     const bool amed_counts = amed > 0.0 || amed > DBL_MAX || amed != amed;
     if (abig > 0.0) {

@@ -3,19 +3,11 @@
 // scale^2 * sumsq, with three bins against overflow and underflow.
 #include <cmath>
 
+#include "kernels/dznrm2.h"
 #include "kernels/matutil.h"
 #include "kernels/vector.h"
 
 namespace qiv {
-
-namespace {
-
-constexpr double tsml = 0x1p-511;  // values below go to the small bin
-constexpr double tbig = 0x1p486;   // values above go to the big bin
-constexpr double ssml = 0x1p537;   // small values are scaled up before squaring
-constexpr double sbig = 0x1p-538;  // big values are scaled down before squaring
-
-}  // namespace
 
 void ZLASSQ(const int* n, const zcomplex* x, const int* incx, double* scale, double* sumsq) {
     // A NaN pair is passed back untouched.
@@ -28,31 +20,12 @@ void ZLASSQ(const int* n, const zcomplex* x, const int* incx, double* scale, dou
     }
     if (*n <= 0) return;
 
-    double abig = 0.0, amed = 0.0, asml = 0.0;
-    bool notbig = true;
-    const auto accumulate = [&](double p) {
-        const double a = std::fabs(p);
-        if (a > tbig) {
-            const double t = a * sbig;
-            abig = abig + t * t;
-            notbig = false;
-        } else if (a < tsml) {
-            // After a big value, later small ones are dropped.
-            if (notbig) {
-                const double t = a * ssml;
-                asml = asml + t * t;
-            }
-        } else {
-            amed = amed + p * p;  // also takes a NaN
-        }
-    };
-
-    std::ptrdiff_t ix = walk_start(*n, *incx);
-    for (int i = 0; i < *n; ++i) {
-        accumulate(x[ix].re);
-        accumulate(x[ix].im);
-        ix += *incx;
-    }
+    SquareBins bins;
+    bins.add_walk(*n, x, *incx);
+    double abig = bins.abig, amed = bins.amed, asml = bins.asml;
+    const bool notbig = bins.notbig;
+    constexpr double tsml = SquareBins::tsml, tbig = SquareBins::tbig;
+    constexpr double ssml = SquareBins::ssml, sbig = SquareBins::sbig;
 
     // Fold in the incoming pair, in the bin its value belongs to.
     double sc = *scale;
