@@ -1,6 +1,7 @@
 // Table rows for ZGEMM: the square products in the combinations the blocked
-// algorithms use most, and the rank-64 and rank-32 updates of the LU
-// factorisation (C := C - A*B with K = 64 or 32).
+// algorithms use most, the rank-64 and rank-32 updates of the LU
+// factorisation (C := C - A*B with K = 64 or 32), and the n x k times k x k
+// products of the eigen solver's sweeps.
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,7 +52,8 @@ Work gemm_work(GemmFn fn, const char* ta, const char* tb, int m, int n, int k, z
 }  // namespace
 
 void add_gemm_rows(Rows& rows, const Options& opt) {
-    const zcomplex one{1.0, 0.0}, minus_one{-1.0, 0.0}, alpha{0.75, -0.5}, beta{0.5, 0.25};
+    const zcomplex zero{0.0, 0.0}, one{1.0, 0.0}, minus_one{-1.0, 0.0}, alpha{0.75, -0.5},
+        beta{0.5, 0.25};
     const int plain_max = opt.quick ? 256 : 512;
     const char* const combos[][2] = {{"N", "N"}, {"N", "C"}, {"C", "N"}};
     for (const auto& tt : combos) {
@@ -78,6 +80,18 @@ void add_gemm_rows(Rows& rows, const Options& opt) {
             r.note = pn != n ? "plain at n=" + std::to_string(pn) + ", 1 run" : "plain 1 run";
             rows.push_back(r);
         }
+    }
+    // The multiplies of the eigen solver's sweeps: a block of rows (n of them)
+    // times a k x k unitary factor into a workspace, BETA = 0.
+    for (const int k : {100, 200}) {
+        const int n = 1000;
+        Row r;
+        r.routine = "ZGEMM NN";
+        r.shape = "n x k x k, n=" + std::to_string(n) + ", k=" + std::to_string(k);
+        r.ours = gemm_work(qiv::ZGEMM, "N", "N", n, k, k, one, zero, opt.reps);
+        r.plain = gemm_work(qivoracle::zgemm_plain, "N", "N", n, k, k, one, zero, 1);
+        r.note = "plain 1 run";
+        rows.push_back(r);
     }
 }
 

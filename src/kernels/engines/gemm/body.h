@@ -246,6 +246,25 @@ void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel
     }
 }
 
+// The depth of the next block of the op(A) = A structure when left steps
+// remain. Plain: kc, the last block taking what is left. Balanced: the
+// nearest whole number of blocks of about kc, all of the same depth (within
+// one), so that no block is left with a few steps that pay for a whole pass
+// over C; a block is then at most kc + (kc + 1)/2 deep.
+template <bool Balanced>
+inline int depth_block(int kc, int left) {
+    if (!Balanced || left <= 0) return imin(kc, left);
+    const int blocks = (left + kc / 2) / kc;
+    if (blocks <= 1) return left;
+    return (left + blocks - 1) / blocks;
+}
+
+// The deepest block depth_block returns.
+template <bool Balanced>
+constexpr int max_depth_block(int kc) {
+    return Balanced ? kc + (kc + 1) / 2 : kc;
+}
+
 // op(A) = A, loop structure j, l, i of the plain loops reorganised as:
 // depth blocks of KC_N columns of A (C stored between blocks), row blocks of
 // MC_N rows (the block of A stays in the second-level cache while every
@@ -254,13 +273,14 @@ void form_panel(const GemmArgs& g, int l0, int kc, int j0, int nj, double* panel
 template <class O, class T>
 [[gnu::noinline]] void n_structure(const GemmArgs& g) {
     constexpr int W = O::W, NR = T::NR, MC = T::MC_N, KC = T::KC_N;
-    static_assert(KC * 2 * W * sizeof(double) <= gemm_engine_stack_bound, "panel too large");
-    alignas(64) double panel[KC * 2 * W];
+    constexpr int KP = max_depth_block<T::BAL_K>(KC);
+    static_assert(KP * 2 * W * sizeof(double) <= gemm_engine_stack_bound, "panel too large");
+    alignas(64) double panel[KP * 2 * W];
     const CInit init0 = is_zero(g.beta) ? CInit::zero : is_one(g.beta) ? CInit::keep : CInit::scale;
     const idx lda = g.lda, ldc = g.ldc;
     int pc = 0;
     do {  // runs once when K = 0: then only BETA is applied
-        const int kc = imin(KC, g.k - pc);
+        const int kc = depth_block<T::BAL_K>(KC, g.k - pc);
         const CInit init = pc == 0 ? init0 : CInit::keep;
         for (int ic = 0; ic < g.m; ic += MC) {
             const int mc = imin(MC, g.m - ic);
@@ -271,8 +291,14 @@ template <class O, class T>
                 const zcomplex* a0 = g.a + ic + pc * lda;
                 zcomplex* c0 = g.c + ic + jr * ldc;
                 for (int ir = 0; ir < full; ir += NR) {
-                    // The next tile down the same columns.
-                    if (ir + NR < mc) prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
+                    // The next tile down the same columns; after the last one
+                    // (tables with PF_ACROSS) the first tile of the next column
+                    // unit, which would otherwise start with a wait on memory.
+                    if (ir + NR < mc) {
+                        prefetch_block(c0 + ir + NR, ldc, imin(NR, mc - ir - NR), nj);
+                    } else if (T::PF_ACROSS && jr + W < g.n) {
+                        prefetch_block(c0 + W * ldc, ldc, imin(NR, mc), imin(W, g.n - jr - W));
+                    }
                     // The first column unit brings this block of A into the
                     // caches: it asks for the next tile's rows while it works.
                     if (jr == 0 && ir + NR < mc) {

@@ -240,6 +240,29 @@ TEST_P(GemmFast, BlockBoundaries) {
     sweep({1, 8, 71, 73, 95, 97, 127, 128, 129, 167, 169, 255, 256, 257, 335, 337}, 3, 33);
 }
 
+// op(A) = A at depths where the depth blocks change shape: one block up to
+// half a block past KC_N when the blocks are balanced, then two or three of
+// equal depth (and KC_N plus a short last block when they are not).
+TEST_P(GemmFast, DepthBlocksOfTheUpdate) {
+    Rng rng(66);
+    const auto engine = engine_of(isa(), tuning());
+    for (const int k : {143, 144, 145, 191, 240})
+        for (const char* tb : kOps) {
+            Case t{"N",
+                   tb,
+                   29,
+                   11,
+                   k,
+                   rng.z(),
+                   pick_scalar(rng, true),
+                   static_cast<Data>(rng.below(3)),
+                   0,
+                   rng.engine()()};
+            check(t, engine);
+            if (HasFailure()) return;
+        }
+}
+
 // op(A) transposed with few columns of C (the shape of W := C^H*V in the
 // block reflectors): column counts up to and past the column block, row
 // counts around the row block, depths around the depth block.
