@@ -84,6 +84,26 @@ def bits(z):
     return struct.pack("<dd", z.real, z.imag)
 
 
+def read_terminal(master, proc, timeout):
+    """All that proc writes to the terminal whose master end is given, until it
+    ends; waits for proc and closes the master end."""
+    chunks = []
+    while True:
+        ready, _, _ = select.select([master], [], [], 1.0)
+        if ready:
+            try:
+                data = os.read(master, 65536)
+            except OSError:
+                break
+            if not data:
+                break
+            chunks.append(data)
+        elif proc.poll() is not None:
+            break
+    proc.wait(timeout=timeout)
+    os.close(master)
+    return b"".join(chunks)
+
 class QivlaTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -317,19 +337,8 @@ class QivlaTest(unittest.TestCase):
         proc = subprocess.Popen([QIVLA, "eig", os.path.join(folder, "b.mtx"), PDE900, PDE225, "--jobs", "1",
                                  "--module", MODULE], stdout=slave, stderr=subprocess.PIPE, close_fds=True)
         os.close(slave)
-        chunks = []
-        while True:
-            try:
-                data = os.read(master, 65536)
-            except OSError:
-                break
-            if not data:
-                break
-            chunks.append(data)
-        proc.wait(timeout=300)
-        os.close(master)
+        screen = read_terminal(master, proc, 300).decode()
         proc.stderr.close()
-        screen = b"".join(chunks).decode()
         self.assertEqual(proc.returncode, 0)
         self.assertIn("eig: 1 of 3 files done, 1 at a time", screen)
         self.assertEqual(screen.count("INFO = 0"), 3)
@@ -486,24 +495,9 @@ class QivlaTest(unittest.TestCase):
         proc = subprocess.Popen([QIVLA, "eig", PDE900, "--vectors", "both", "--module", MODULE],
                                 stdout=slave, stderr=subprocess.PIPE, close_fds=True)
         os.close(slave)
-        chunks = []
-        while True:
-            ready, _, _ = select.select([master], [], [], 1.0)
-            if ready:
-                try:
-                    data = os.read(master, 65536)
-                except OSError:
-                    break
-                if not data:
-                    break
-                chunks.append(data)
-            elif proc.poll() is not None:
-                break
-        proc.wait(timeout=600)
-        os.close(master)
+        text = read_terminal(master, proc, 600).decode()
         errors = proc.stderr.read()
         proc.stderr.close()
-        text = b"".join(chunks).decode()
         self.assertEqual(proc.returncode, 0, errors)
         took = float(text.split("time: ")[1].split(" s")[0])
         if took > 0.8:
