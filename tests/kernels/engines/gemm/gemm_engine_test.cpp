@@ -120,6 +120,15 @@ struct Case {
     }
 };
 
+// A case of the given shape with a random ALPHA, a BETA from the special
+// scalars, random data and seed, drawn from rng in that order.
+Case drawn_case(const char* ta, const char* tb, int m, int n, int k, int pad, Rng& rng) {
+    const zcomplex alpha = rng.z();
+    const zcomplex beta = pick_scalar(rng, true);
+    const Data data = static_cast<Data>(rng.below(3));
+    return Case{ta, tb, m, n, k, alpha, beta, data, pad, rng.engine()()};
+}
+
 // Runs one case through the plain loops and through `fast` (which receives
 // the arguments by address like ZGEMM) and compares the whole of C, padding
 // and margins included.
@@ -248,17 +257,7 @@ TEST_P(GemmFast, DepthBlocksOfTheUpdate) {
     const auto engine = engine_of(isa(), tuning());
     for (const int k : {143, 144, 145, 191, 240})
         for (const char* tb : kOps) {
-            Case t{"N",
-                   tb,
-                   29,
-                   11,
-                   k,
-                   rng.z(),
-                   pick_scalar(rng, true),
-                   static_cast<Data>(rng.below(3)),
-                   0,
-                   rng.engine()()};
-            check(t, engine);
+            check(drawn_case("N", tb, 29, 11, k, 0, rng), engine);
             if (HasFailure()) return;
         }
 }
@@ -325,17 +324,7 @@ TEST_P(GemmFast, Larger) {
     for (const char* ta : kOps)
         for (const char* tb : kOps) {
             const int* sh = shapes[s++ % 3];
-            Case t{ta,
-                   tb,
-                   sh[0],
-                   sh[1],
-                   sh[2],
-                   rng.z(),
-                   pick_scalar(rng, true),
-                   static_cast<Data>(rng.below(3)),
-                   1,
-                   rng.engine()()};
-            check(t, engine);
+            check(drawn_case(ta, tb, sh[0], sh[1], sh[2], 1, rng), engine);
             if (HasFailure()) return;
         }
 }
